@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "hub/StateStreamParser.h"
+#include "platform/Lifetime.h"
+#include "platform/Result.h"
+#include "platform/RunLoop.h"
+#include "platform/Task.h"
+
+namespace corvix {
+
+class OrbeluneClient;
+
+/// Keeps the hub's "state/stream" open, reconnecting with a growing delay, and turns each
+/// meaningful event into one debounced `onInvalidate` call on the main thread. Failures are
+/// silent: the menu's own fetches report hub problems.
+class MacControlStateStreamClient {
+  public:
+    static constexpr std::uint64_t kInitialReconnectDelayNs = 1'000'000'000;
+    static constexpr std::uint64_t kMaxReconnectDelayNs = 30'000'000'000;
+    static constexpr Duration kDebounce = std::chrono::milliseconds(150);
+    static constexpr double kStreamTimeoutSeconds = 300;
+
+    MacControlStateStreamClient(const OrbeluneClient& client, std::function<void()> onInvalidate,
+                                std::uint64_t reconnectDelayNs = kInitialReconnectDelayNs);
+    ~MacControlStateStreamClient();
+    MacControlStateStreamClient(const MacControlStateStreamClient&) = delete;
+    MacControlStateStreamClient& operator=(const MacControlStateStreamClient&) = delete;
+
+    /// Starts the connection loop; does nothing when it already runs.
+    void start();
+    /// Cancels the debounce and the loop.
+    void stop();
+
+    bool isRunning() const { return running_; }
+    std::uint64_t reconnectDelayNs() const { return reconnectDelayNs_; }
+
+  private:
+    void connectOnce();
+    void connectionEnded(Result<void> outcome);
+    void dispatch(const StateStreamParser::Event& event);
+    void scheduleRefresh();
+
+    const OrbeluneClient& client_;
+    std::function<void()> onInvalidate_;
+    std::uint64_t reconnectDelayNs_;
+    bool running_ = false;
+    TaskHandle connection_;
+    Timer reconnectTimer_;
+    std::optional<Timer> debounceTask_;
+    std::optional<Error> headError_;
+    StateStreamParser parser_;
+    Lifetime lifetime_;
+};
+
+}  // namespace corvix

@@ -1,0 +1,27 @@
+#pragma once
+
+namespace corvix {
+
+class RunLoop;
+class HttpClient;
+class UserDefaults;
+class Environment;
+class AlertPresenter;
+
+/// The platform services of this process, installed once at start-up (the Qt and curl set in
+/// the program, a headless set in tests). Non-owning: whoever installs them keeps them alive
+/// until they are uninstalled.
+struct PlatformServices {
+    RunLoop* runLoop = nullptr;
+    HttpClient* http = nullptr;
+    UserDefaults* defaults = nullptr;
+    const Environment* environment = nullptr;
+    AlertPresenter* alerts = nullptr;
+    // User-interface services (screens, appearance, workspace, audio) are added below.
+};
+
+/// The installed services.
+PlatformServices& platformServices();
+void installPlatformServices(const PlatformServices& services);
+
+}  // namespace corvix

@@ -1,0 +1,313 @@
+#include "platform/Url.h"
+
+#include <cctype>
+#include <vector>
+
+namespace corvix {
+
+namespace {
+
+bool isAllowedUrlCharacter(unsigned char c) {
+    if (c <= 0x20 || c >= 0x7f) {
+        return false;
+    }
+    switch (c) {
+        case '"':
+        case '<':
+        case '>':
+        case '\\':
+        case '^':
+        case '`':
+        case '{':
+        case '|':
+        case '}':
+            return false;
+        default:
+            return true;
+    }
+}
+
+bool validPercentEscapes(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%') {
+            if (i + 2 >= text.size()) {
+                return false;
+            }
+            if (!std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+                !std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::string removeDotSegments(std::string_view input) {
+    std::vector<std::string> output;
+    bool absolute = !input.empty() && input.front() == '/';
+    std::string_view rest = absolute ? input.substr(1) : input;
+    bool trailingSlash = false;
+    while (true) {
+        auto slash = rest.find('/');
+        std::string_view segment = rest.substr(0, slash);
+        bool last = slash == std::string_view::npos;
+        if (segment == ".") {
+            trailingSlash = last;
+        } else if (segment == "..") {
+            if (!output.empty()) {
+                output.pop_back();
+            }
+            trailingSlash = last;
+        } else {
+            output.emplace_back(segment);
+            trailingSlash = false;
+        }
+        if (last) {
+            break;
+        }
+        rest = rest.substr(slash + 1);
+    }
+    std::string result = absolute ? "/" : "";
+    for (std::size_t i = 0; i < output.size(); ++i) {
+        if (i > 0) {
+            result += '/';
+        }
+        result += output[i];
+    }
+    if (trailingSlash && !result.empty() && result.back() != '/') {
+        result += '/';
+    }
+    return result;
+}
+
+std::string mergePaths(const Url& base, std::string_view referencePath) {
+    if (base.authority && base.path.empty()) {
+        return "/" + std::string(referencePath);
+    }
+    auto slash = base.path.rfind('/');
+    if (slash == std::string::npos) {
+        return std::string(referencePath);
+    }
+    return base.path.substr(0, slash + 1) + std::string(referencePath);
+}
+
+}  // namespace
+
+std::optional<Url> Url::parse(std::string_view text) {
+    for (unsigned char c : text) {
+        if (!isAllowedUrlCharacter(c)) {
+            return std::nullopt;
+        }
+    }
+    if (!validPercentEscapes(text)) {
+        return std::nullopt;
+    }
+    Url url;
+    std::string_view rest = text;
+    if (auto hash = rest.find('#'); hash != std::string_view::npos) {
+        url.fragment = std::string(rest.substr(hash + 1));
+        rest = rest.substr(0, hash);
+    }
+    if (auto question = rest.find('?'); question != std::string_view::npos) {
+        url.query = std::string(rest.substr(question + 1));
+        rest = rest.substr(0, question);
+    }
+    // A scheme is letters, digits, + - . starting with a letter, before the first ':' that comes
+    // before any '/'.
+    auto colon = rest.find(':');
+    auto firstSlash = rest.find('/');
+    if (colon != std::string_view::npos &&
+        (firstSlash == std::string_view::npos || colon < firstSlash)) {
+        std::string_view scheme = rest.substr(0, colon);
+        bool valid = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme[0]));
+        for (unsigned char c : scheme) {
+            valid = valid && (std::isalnum(c) || c == '+' || c == '-' || c == '.');
+        }
+        if (!valid) {
+            return std::nullopt;
+        }
+        for (char c : scheme) {
+            url.scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        rest = rest.substr(colon + 1);
+    }
+    if (rest.substr(0, 2) == "//") {
+        rest = rest.substr(2);
+        auto end = rest.find('/');
+        url.authority = std::string(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+        {
+            // The port, when given, is digits only.
+            std::string_view hostPort = *url.authority;
+            if (auto at = hostPort.rfind('@'); at != std::string_view::npos) {
+                hostPort = hostPort.substr(at + 1);
+            }
+            auto closeBracket = hostPort.rfind(']');
+            auto portColon = hostPort.rfind(':');
+            if (portColon != std::string_view::npos &&
+                (closeBracket == std::string_view::npos || portColon > closeBracket)) {
+                for (unsigned char c : hostPort.substr(portColon + 1)) {
+                    if (!std::isdigit(c)) {
+                        return std::nullopt;
+                    }
+                }
+            }
+        }
+    }
+    url.path = std::string(rest);
+    return url;
+}
+
+std::optional<Url> Url::parseAbsolute(std::string_view text) {
+    auto url = parse(text);
+    if (!url || !url->isAbsolute()) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+std::string Url::host() const {
+    if (!authority) {
+        return {};
+    }
+    std::string_view hostPort = *authority;
+    if (auto at = hostPort.rfind('@'); at != std::string_view::npos) {
+        hostPort = hostPort.substr(at + 1);
+    }
+    if (!hostPort.empty() && hostPort.front() == '[') {
+        auto close = hostPort.find(']');
+        return std::string(hostPort.substr(1, close == std::string_view::npos ? close : close - 1));
+    }
+    return std::string(hostPort.substr(0, hostPort.rfind(':')));
+}
+
+std::optional<int> Url::port() const {
+    if (!authority) {
+        return std::nullopt;
+    }
+    std::string_view hostPort = *authority;
+    auto closeBracket = hostPort.rfind(']');
+    auto colon = hostPort.rfind(':');
+    if (colon == std::string_view::npos ||
+        (closeBracket != std::string_view::npos && colon < closeBracket) ||
+        colon + 1 == hostPort.size()) {
+        return std::nullopt;
+    }
+    int port = 0;
+    for (char c : hostPort.substr(colon + 1)) {
+        port = port * 10 + (c - '0');
+        if (port > 65535) {
+            return std::nullopt;
+        }
+    }
+    return port;
+}
+
+std::string Url::toString() const {
+    std::string text;
+    if (!scheme.empty()) {
+        text += scheme + ":";
+    }
+    if (authority) {
+        text += "//" + *authority;
+    }
+    text += path;
+    if (query) {
+        text += "?" + *query;
+    }
+    if (fragment) {
+        text += "#" + *fragment;
+    }
+    return text;
+}
+
+std::optional<Url> Url::resolve(std::string_view referenceText) const {
+    auto reference = parse(referenceText);
+    if (!reference) {
+        return std::nullopt;
+    }
+    Url target;
+    if (reference->isAbsolute()) {
+        target = *reference;
+        target.path = removeDotSegments(reference->path);
+        return target;
+    }
+    target.scheme = scheme;
+    if (reference->authority) {
+        target.authority = reference->authority;
+        target.path = removeDotSegments(reference->path);
+        target.query = reference->query;
+    } else {
+        target.authority = authority;
+        if (reference->path.empty()) {
+            target.path = path;
+            target.query = reference->query ? reference->query : query;
+        } else {
+            if (reference->path.front() == '/') {
+                target.path = removeDotSegments(reference->path);
+            } else {
+                target.path = removeDotSegments(mergePaths(*this, reference->path));
+            }
+            target.query = reference->query;
+        }
+    }
+    target.fragment = reference->fragment;
+    return target;
+}
+
+std::string percentEncodePathSegment(std::string_view segment) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(segment.size());
+    for (unsigned char c : segment) {
+        bool allowed = std::isalnum(c) != 0 && c < 0x80;
+        switch (c) {
+            case '-':
+            case '.':
+            case '_':
+            case '~':
+            case '!':
+            case '$':
+            case '&':
+            case '\'':
+            case '(':
+            case ')':
+            case '*':
+            case '+':
+            case ',':
+            case ':':
+            case '=':
+            case '@':
+                allowed = true;
+                break;
+            default:
+                break;
+        }
+        if (allowed) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+    }
+    return out;
+}
+
+std::string percentDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace corvix

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the demo need; does nothing when all
+# of them are present already.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    libboost-json1.81-dev libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev qt6-multimedia-dev libgl-dev
+    gstreamer1.0-plugins-good gstreamer1.0-plugins-base
+    fonts-material-design-icons-iconfont fonts-dejavu-core
+    xvfb xdotool tint2 x11-utils x11-xserver-utils imagemagick curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,248 @@
+#include "state/StateAccessors.h"
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/PlatformServices.h"
+#include "platform/UserDefaults.h"
+
+namespace corvix {
+
+namespace {
+
+std::string lowercased(std::string_view text) {
+    std::string out(text);
+    for (auto& c : out) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+bool isTrueWord(std::string_view lower) {
+    return lower == "1" || lower == "true" || lower == "yes" || lower == "on";
+}
+
+bool isFalseWord(std::string_view lower) {
+    return lower == "0" || lower == "false" || lower == "no" || lower == "off";
+}
+
+std::optional<double> numberValue(const json::value& value) {
+    switch (value.kind()) {
+        case json::kind::int64:
+            return static_cast<double>(value.get_int64());
+        case json::kind::uint64:
+            return static_cast<double>(value.get_uint64());
+        case json::kind::double_:
+            return value.get_double();
+        default:
+            return std::nullopt;
+    }
+}
+
+/// A decimal floating-point literal as the C library reads it, and nothing around it.
+std::optional<double> parseDecimalLiteral(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::size_t i = 0;
+    if (text[i] == '+' || text[i] == '-') {
+        ++i;
+    }
+    std::size_t digits = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        ++i;
+        ++digits;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t exponent = i + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
+            ++exponent;
+        }
+        std::size_t exponentDigits = 0;
+        while (exponent < text.size() && std::isdigit(static_cast<unsigned char>(text[exponent]))) {
+            ++exponent;
+            ++exponentDigits;
+        }
+        if (exponentDigits > 0) {
+            i = exponent;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    std::string copy(text);
+    return std::strtod(copy.c_str(), nullptr);
+}
+
+std::string describeDouble(double number) {
+    if (std::isfinite(number) && number == std::trunc(number) && std::fabs(number) < 1e15) {
+        return std::to_string(static_cast<long long>(number));
+    }
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, number);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+}
+
+}  // namespace
+
+std::string string(const json::value* value, std::string_view fallback) {
+    if (!value) {
+        return std::string(fallback);
+    }
+    switch (value->kind()) {
+        case json::kind::string:
+            return std::string(value->get_string());
+        case json::kind::int64:
+            return std::to_string(value->get_int64());
+        case json::kind::uint64:
+            return std::to_string(value->get_uint64());
+        case json::kind::double_:
+            return describeDouble(value->get_double());
+        case json::kind::bool_:
+            return value->get_bool() ? "1" : "0";
+        case json::kind::null:
+            return "<null>";
+        case json::kind::array:
+        case json::kind::object:
+            return json::serialize(*value);
+    }
+    return std::string(fallback);
+}
+
+bool bool_(const json::value* value, bool fallback) {
+    if (!value) {
+        return fallback;
+    }
+    if (value->is_bool()) {
+        return value->get_bool();
+    }
+    if (value->is_string()) {
+        return isTrueWord(lowercased(value->get_string()));
+    }
+    if (auto number = numberValue(*value)) {
+        return *number != 0;
+    }
+    return fallback;
+}
+
+std::optional<bool> optionalBool(const json::value* value) {
+    if (!value || value->is_null()) {
+        return std::nullopt;
+    }
+    if (value->is_bool()) {
+        return value->get_bool();
+    }
+    if (auto number = numberValue(*value)) {
+        return *number != 0;
+    }
+    if (value->is_string()) {
+        const std::string lower = lowercased(value->get_string());
+        if (isTrueWord(lower)) {
+            return true;
+        }
+        if (isFalseWord(lower)) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<double> optionalDouble(const json::value* value) {
+    if (!value || value->is_null()) {
+        return std::nullopt;
+    }
+    if (value->is_bool()) {
+        // Booleans behave as the numbers 1 and 0.
+        return value->get_bool() ? 1.0 : 0.0;
+    }
+    if (auto number = numberValue(*value)) {
+        return number;
+    }
+    if (value->is_string()) {
+        return parseDecimalLiteral(value->get_string());
+    }
+    return std::nullopt;
+}
+
+std::vector<double> numberArray(const json::value* value) {
+    std::vector<double> numbers;
+    if (value && value->is_array()) {
+        for (const auto& element : value->get_array()) {
+            if (auto number = optionalDouble(&element)) {
+                numbers.push_back(*number);
+            }
+        }
+    }
+    return numbers;
+}
+
+std::vector<std::string> stringArray(const json::value* value) {
+    std::vector<std::string> texts;
+    if (value && value->is_array()) {
+        for (const auto& element : value->get_array()) {
+            std::string text = string(&element, "");
+            if (!text.empty()) {
+                texts.push_back(std::move(text));
+            }
+        }
+    }
+    return texts;
+}
+
+ObjectList array(const json::value* value) {
+    ObjectList objects;
+    if (!value || !value->is_array()) {
+        return objects;
+    }
+    const auto& list = value->get_array();
+    objects.reserve(list.size());
+    for (const auto& element : list) {
+        if (!element.is_object()) {
+            return {};
+        }
+        objects.push_back(&element.get_object());
+    }
+    return objects;
+}
+
+bool isCancellationError(const Error& error) {
+    if (error.domain == kTaskCancellationDomain) {
+        return true;
+    }
+    return error.domain == kUrlErrorDomain && error.code == kUrlErrorCancelled;
+}
+
+bool corvixSectionEnabled(const UserDefaults& defaults, std::string_view key, bool fallback) {
+    auto stored = defaults.boolean(key);
+    return stored ? *stored : fallback;
+}
+
+void setCorvixSection(UserDefaults& defaults, std::string_view key, bool enabled) {
+    defaults.setBoolean(key, enabled);
+}
+
+bool corvixSectionEnabled(std::string_view key, bool fallback) {
+    UserDefaults* defaults = platformServices().defaults;
+    return defaults ? corvixSectionEnabled(*defaults, key, fallback) : fallback;
+}
+
+void setCorvixSection(std::string_view key, bool enabled) {
+    if (UserDefaults* defaults = platformServices().defaults) {
+        setCorvixSection(*defaults, key, enabled);
+    }
+}
+
+}  // namespace corvix

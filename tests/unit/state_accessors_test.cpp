@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "platform/PlatformServices.h"
+#include "platform/UserDefaults.h"
+#include "state/StateAccessors.h"
+
+namespace corvix {
+namespace {
+
+json::value parse(std::string_view text) {
+    return parseJson(text).value();
+}
+
+TEST(StateAccessorsTest, StringDescribesEveryPresentValueAndFallsBackOnlyWhenAbsent) {
+    const json::value doc = parse(
+        R"({"n":7,"neg":-3,"empty":"","t":true,"f":false,"null":null,"text":"Kitchen","big":18446744073709551615})");
+    const auto& o = doc.get_object();
+    EXPECT_EQ(string(o, "n", "Room"), "7");
+    EXPECT_EQ(string(o, "neg"), "-3");
+    EXPECT_EQ(string(o, "empty", "Room"), "");
+    EXPECT_EQ(string(o, "missing", "Room"), "Room");
+    EXPECT_EQ(string(o, "t"), "1");
+    EXPECT_EQ(string(o, "f"), "0");
+    EXPECT_EQ(string(o, "null", "Room"), "<null>");
+    EXPECT_EQ(string(o, "text"), "Kitchen");
+    EXPECT_EQ(string(o, "big"), "18446744073709551615");
+}
+
+TEST(StateAccessorsTest, BoolReadsWordsNumbersAndFallsBackForAbsentNullAndContainers) {
+    const json::value doc = parse(
+        R"({"yes":"Yes","off":"off","maybe":"maybe","two":2,"zero":0,"null":null,"list":[],"obj":{},"t":true})");
+    const auto& o = doc.get_object();
+    EXPECT_TRUE(bool_(o, "yes"));
+    EXPECT_FALSE(bool_(o, "off", true));
+    EXPECT_FALSE(bool_(o, "maybe", true));  // unknown text is false, not the fallback
+    EXPECT_TRUE(bool_(o, "two"));
+    EXPECT_FALSE(bool_(o, "zero", true));
+    EXPECT_TRUE(bool_(o, "null", true));
+    EXPECT_TRUE(bool_(o, "list", true));
+    EXPECT_TRUE(bool_(o, "obj", true));
+    EXPECT_TRUE(bool_(o, "missing", true));
+    EXPECT_TRUE(bool_(o, "t"));
+}
+
+TEST(StateAccessorsTest, OptionalBoolHasThreeOutcomes) {
+    const json::value doc = parse(
+        R"({"OFF":"OFF","maybe":"maybe","null":null,"zero":0,"on":"on","t":true,"list":[1]})");
+    const auto& o = doc.get_object();
+    EXPECT_EQ(optionalBool(o, "OFF"), false);
+    EXPECT_EQ(optionalBool(o, "maybe"), std::nullopt);
+    EXPECT_EQ(optionalBool(o, "null"), std::nullopt);
+    EXPECT_EQ(optionalBool(o, "zero"), false);
+    EXPECT_EQ(optionalBool(o, "on"), true);
+    EXPECT_EQ(optionalBool(o, "t"), true);
+    EXPECT_EQ(optionalBool(o, "list"), std::nullopt);
+    EXPECT_EQ(optionalBool(o, "missing"), std::nullopt);
+}
+
+TEST(StateAccessorsTest, OptionalDoubleAcceptsOnlyWholeLiterals) {
+    struct Case {
+        const char* json;
+        std::optional<double> expected;
+    };
+    const Case cases[] = {
+        {R"("21.5")", 21.5},
+        {R"(" 21.5")", std::nullopt},
+        {R"("21.5 C")", std::nullopt},
+        {"true", 1.0},
+        {"false", 0.0},
+        {"null", std::nullopt},
+        {"4", 4.0},
+        {"-2.25", -2.25},
+        {R"("1e3")", 1000.0},
+        {R"("-.5")", -0.5},
+        {R"("")", std::nullopt},
+        {R"("abc")", std::nullopt},
+        {R"("5.")", 5.0},
+        {R"("+7")", 7.0},
+        {"[1]", std::nullopt},
+        {R"("0x10")", std::nullopt},
+        {R"("inf")", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const json::value value = parse(c.json);
+        EXPECT_EQ(optionalDouble(&value), c.expected) << c.json;
+    }
+    EXPECT_EQ(optionalDouble(nullptr), std::nullopt);
+}
+
+TEST(StateAccessorsTest, ListsDropWhatTheyCannotReadExceptObjectListsWhichAreAllOrNothing) {
+    const json::value doc = parse(
+        R"({"numbers":[20,"21.5",null,"x"],"texts":["a","",3],"mixed":[{},{},1],"objects":[{"a":1},{}],"notList":{}})");
+    const auto& o = doc.get_object();
+    EXPECT_EQ(numberArray(o, "numbers"), (std::vector<double>{20, 21.5}));
+    EXPECT_EQ(stringArray(o, "texts"), (std::vector<std::string>{"a", "3"}));
+    EXPECT_TRUE(array(o, "mixed").empty());
+    ASSERT_EQ(array(o, "objects").size(), 2u);
+    EXPECT_EQ(array(o, "objects")[0]->at("a").as_int64(), 1);
+    EXPECT_TRUE(array(o, "notList").empty());
+    EXPECT_TRUE(numberArray(o, "missing").empty());
+}
+
+TEST(StateAccessorsTest, CancellationErrorsAreRecognised) {
+    EXPECT_TRUE(isCancellationError(cancellationError()));
+    EXPECT_TRUE(isCancellationError(Error{kUrlErrorDomain, kUrlErrorCancelled, "cancelled"}));
+    EXPECT_FALSE(isCancellationError(Error{kUrlErrorDomain, kUrlErrorTimedOut, "timed out"}));
+    EXPECT_FALSE(isCancellationError(programError(-999, "not a URL error")));
+}
+
+TEST(StateAccessorsTest, SectionKeysReadTrueUntilWritten) {
+    InMemoryUserDefaults defaults;
+    EXPECT_TRUE(corvixSectionEnabled(defaults, corvixSectionScenesKey));
+    setCorvixSection(defaults, corvixSectionScenesKey, false);
+    EXPECT_FALSE(corvixSectionEnabled(defaults, corvixSectionScenesKey));
+    EXPECT_TRUE(corvixSectionEnabled(defaults, corvixNotchEnabledKey));
+
+    auto previous = platformServices();
+    platformServices().defaults = &defaults;
+    EXPECT_FALSE(corvixSectionEnabled(corvixSectionScenesKey));
+    setCorvixSection(corvixSectionAVFlowsKey, false);
+    EXPECT_FALSE(corvixSectionEnabled(defaults, corvixSectionAVFlowsKey));
+    installPlatformServices(previous);
+}
+
+}  // namespace
+}  // namespace corvix
