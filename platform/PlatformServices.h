@@ -7,6 +7,13 @@ class HttpClient;
 class UserDefaults;
 class Environment;
 class AlertPresenter;
+class WindowSystem;
+class ScreenService;
+class AppearanceService;
+class Workspace;
+class ImageService;
+class StatusBar;
+class ColorPanel;
 
 /// The platform services of this process, installed once at start-up (the Qt and curl set in
 /// the program, a headless set in tests). Non-owning: whoever installs them keeps them alive
@@ -18,6 +25,13 @@ struct PlatformServices {
     const Environment* environment = nullptr;
     AlertPresenter* alerts = nullptr;
     // User-interface services (screens, appearance, workspace, audio) are added below.
+    WindowSystem* windows = nullptr;
+    ScreenService* screens = nullptr;
+    AppearanceService* appearance = nullptr;
+    Workspace* workspace = nullptr;
+    ImageService* images = nullptr;
+    StatusBar* statusBar = nullptr;
+    ColorPanel* colorPanel = nullptr;
 };
 
 /// The installed services.
