@@ -22,7 +22,7 @@ ObjectList macControlAvFlows(const JsonObject& state);
 /// listed once by `programControlKey`; records without a key are dropped.
 ObjectList macControlProgramScenes(const JsonObject& state);
 
-/// "programId" when non-empty, else "id"; may be empty.
+/// "programId" when non-empty, else "id"; may be empty. A null member names nothing.
 std::string programControlKey(const JsonObject& program);
 
 /// "Active" or "Inactive" from the scene's "active"; none without a readable one.

@@ -16,7 +16,7 @@ namespace corvix {
 std::string commandToken(std::string_view text);
 
 /// The records in order, dropping those whose name ("key", else "label") has an empty or
-/// already seen token.
+/// already seen token. Here and below a null name, item id or hint counts as absent.
 ObjectList uniqueCommands(const ObjectList& records);
 /// `uniqueCommands` without the records that need a payload a button cannot give.
 ObjectList actionableCommands(const ObjectList& records);

@@ -87,6 +87,14 @@ TEST(AutomationsTest, ScenesListProgramScenesThenOtherProgramsOnceEach) {
     EXPECT_TRUE(macControlProgramScenes(object(R"({"programs":"none"})")).empty());
 }
 
+TEST(AutomationsTest, NullIdentitiesNameNoProgram) {
+    // Null is no key, so such programs neither share one nor block the id that follows.
+    const JsonObject state = object(R"({"programs":[
+        {"programId":null,"id":"a"},{"programId":null,"id":"b"},{"id":null},{"id":"c"}]})");
+    EXPECT_EQ(ids(macControlProgramScenes(state)), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(programControlKey(object(R"({"programId":null,"id":null})")), "");
+}
+
 TEST(AutomationsTest, StatusTextReadsOnlyTheSceneObject) {
     struct Case {
         const char* program;

@@ -24,7 +24,8 @@ struct Records {
 std::vector<std::string> keys(const ObjectList& records) {
     std::vector<std::string> out;
     for (const JsonObject* record : records) {
-        out.push_back(string(*record, "key", string(*record, "label")));
+        const json::value* key = member(*record, "key");
+        out.push_back(key && !key->is_null() ? string(key) : string(*record, "label"));
     }
     return out;
 }
@@ -63,6 +64,19 @@ TEST(DeviceControlTest, UniqueCommandsNamesByKeyAndUsesTheLabelOnlyWithoutOne) {
     EXPECT_EQ(keys(uniqueCommands(records.list)),
               (std::vector<std::string>{"Power On", "Mute", "7"}));
     EXPECT_EQ(string(*uniqueCommands(records.list)[1], "key", "absent"), "absent");
+}
+
+TEST(DeviceControlTest, NullNamesAndHintsReadAsAbsent) {
+    const Records records(R"([
+        {"key":null,"label":"Play"},
+        {"key":null,"label":"Pause"},
+        {"key":"stop","payloadHint":null},
+        {"key":"seek","itemId":null,"payloadHint":"position"}
+    ])");
+    EXPECT_EQ(keys(actionableCommands(records.list)),
+              (std::vector<std::string>{"Play", "Pause", "stop"}));
+    const JsonObject nullCommand = object(R"({"command":null})");
+    EXPECT_FALSE(hasLightColorControls(&nullCommand, &nullCommand));
 }
 
 TEST(DeviceControlTest, ActionableCommandsDropsPayloadCommandsWithoutAnItem) {
@@ -111,6 +125,8 @@ TEST(DeviceControlTest, PowerItemIdFallsBackToTheToggleItemOnlyWhenAbsent) {
         {R"({"onItemId":"on1","offItemId":"off1","toggleItemId":"t1"})", false, "off1"},
         {R"({"onItemId":"on1","toggleItemId":"t1"})", false, "t1"},
         {R"({"offItemId":15})", false, "15"},
+        {R"({"onItemId":null,"toggleItemId":"t1"})", true, "t1"},
+        {R"({"offItemId":null,"toggleItemId":null})", false, ""},
         {R"({})", true, ""},
     };
     for (const Case& c : cases) {
