@@ -52,8 +52,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 /// "status" false (a JSON false or a number equal to 0) in a 2xx answer means the hub refused.
-std::optional<Error> hubReportedFailure(std::string_view body) {
-    auto parsed = parseJson(body);
+std::optional<Error> hubReportedFailure(const Result<json::value>& parsed) {
     if (!parsed || !parsed.value().is_object()) {
         return std::nullopt;
     }
@@ -199,9 +198,10 @@ Result<HttpRequest> OrbeluneClient::makeAuthorizedRequest(std::string_view path,
     return request;
 }
 
-TaskHandle OrbeluneClient::send(std::string_view path, std::string_view method,
-                                std::optional<std::string> body, BodyCompletion completion) const {
-    Promise<std::string> promise(loop_, std::move(completion));
+TaskHandle OrbeluneClient::perform(std::string_view path, std::string_view method,
+                                   std::optional<std::string> body,
+                                   std::function<void(Result<CheckedAnswer>)> completion) const {
+    Promise<CheckedAnswer> promise(loop_, std::move(completion));
     auto request = makeAuthorizedRequest(path, method, std::move(body));
     if (!request) {
         promise.resolve(request.error());
@@ -218,18 +218,35 @@ TaskHandle OrbeluneClient::send(std::string_view path, std::string_view method,
                 promise.resolve(programError(2, kRequestFailed));
                 return;
             }
-            if (auto failure = hubReportedFailure(answer.body)) {
+            // Parsed once here for the failure check, and handed on to the readers.
+            Result<json::value> document = parseJson(answer.body);
+            if (auto failure = hubReportedFailure(document)) {
                 promise.resolve(*failure);
                 return;
             }
-            promise.resolve(std::move(answer.body));
+            promise.resolve(CheckedAnswer{std::move(answer.body), std::move(document)});
         });
     promise.chain(transfer);
     return promise.handle();
 }
 
+TaskHandle OrbeluneClient::send(std::string_view path, std::string_view method,
+                                std::optional<std::string> body, BodyCompletion completion) const {
+    return perform(path, method, std::move(body),
+                   [completion = std::move(completion)](Result<CheckedAnswer> answer) {
+                       if (!answer) {
+                           completion(answer.error());
+                           return;
+                       }
+                       completion(std::move(answer.value().body));
+                   });
+}
+
 Result<JsonObject> OrbeluneClient::unwrapEnvelope(std::string_view body) {
-    auto parsed = parseJson(body);
+    return unwrapEnvelope(parseJson(body));
+}
+
+Result<JsonObject> OrbeluneClient::unwrapEnvelope(Result<json::value> parsed) {
     if (!parsed) {
         return parsed.error();
     }
@@ -244,14 +261,14 @@ Result<JsonObject> OrbeluneClient::unwrapEnvelope(std::string_view body) {
 }
 
 TaskHandle OrbeluneClient::fetchState(StateCompletion completion) const {
-    return send("state", "GET", std::nullopt,
-                [completion = std::move(completion)](Result<std::string> body) {
-                    if (!body) {
-                        completion(body.error());
-                        return;
-                    }
-                    completion(unwrapEnvelope(body.value()));
-                });
+    return perform("state", "GET", std::nullopt,
+                   [completion = std::move(completion)](Result<CheckedAnswer> answer) {
+                       if (!answer) {
+                           completion(answer.error());
+                           return;
+                       }
+                       completion(unwrapEnvelope(std::move(answer.value().document)));
+                   });
 }
 
 TaskHandle OrbeluneClient::post(std::string path, const JsonObject& body, Done done) const {
@@ -266,23 +283,24 @@ TaskHandle OrbeluneClient::post(std::string path, const JsonObject& body, Done d
 
 TaskHandle OrbeluneClient::fetchList(std::string path, std::string_view memberName,
                                      ListCompletion done) const {
-    return send(path, "GET", std::nullopt,
-                [done = std::move(done), name = std::string(memberName)](Result<std::string> body) {
-                    if (!body) {
-                        done(body.error());
-                        return;
-                    }
-                    auto object = unwrapEnvelope(body.value());
-                    if (!object) {
-                        done(object.error());
-                        return;
-                    }
-                    std::vector<JsonObject> list;
-                    for (const JsonObject* element : array(object.value(), name)) {
-                        list.push_back(*element);
-                    }
-                    done(std::move(list));
-                });
+    return perform(
+        path, "GET", std::nullopt,
+        [done = std::move(done), name = std::string(memberName)](Result<CheckedAnswer> answer) {
+            if (!answer) {
+                done(answer.error());
+                return;
+            }
+            auto object = unwrapEnvelope(std::move(answer.value().document));
+            if (!object) {
+                done(object.error());
+                return;
+            }
+            std::vector<JsonObject> list;
+            for (const JsonObject* element : array(object.value(), name)) {
+                list.push_back(*element);
+            }
+            done(std::move(list));
+        });
 }
 
 TaskHandle OrbeluneClient::runItem(std::string_view id, std::optional<bool> desiredState,

@@ -77,11 +77,20 @@ class OrbeluneClient {
     /// The JSON object a 2xx answer carries, with "data" unwrapped when it is an object; an
     /// empty object when the top level is not an object. Parse failures are errors.
     static Result<JsonObject> unwrapEnvelope(std::string_view body);
+    static Result<JsonObject> unwrapEnvelope(Result<json::value> parsed);
 
     HttpClient& http() const { return http_; }
     RunLoop& runLoop() const { return loop_; }
 
   private:
+    /// A checked 2xx answer: its bytes and their JSON reading (or the parse error).
+    struct CheckedAnswer {
+        std::string body;
+        Result<json::value> document;
+    };
+    TaskHandle perform(std::string_view path, std::string_view method,
+                       std::optional<std::string> body,
+                       std::function<void(Result<CheckedAnswer>)> completion) const;
     std::optional<std::string> readToken(const std::filesystem::path& file) const;
     std::optional<std::filesystem::path> homeDirectory() const;
     TaskHandle post(std::string path, const JsonObject& body, Done done) const;

@@ -267,7 +267,6 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
         curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
         if (r.timeoutSeconds > 0) {
             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                              static_cast<long>(r.timeoutSeconds * 1000));

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "HubTestSupport.h"
+#include "platform/ThreadRunLoop.h"
+#include "platform/Url.h"
+
+namespace corvix {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(RunLoopTest, TimersFireInDueOrderAndRepeatUntilCancelled) {
+    VirtualRunLoop loop;
+    std::vector<std::string> log;
+    loop.after(30ms, [&] { log.push_back("c"); });
+    loop.after(10ms, [&] { log.push_back("a"); });
+    loop.after(10ms, [&] { log.push_back("b"); });  // same due time: armed order
+    Timer cancelled = loop.after(20ms, [&] { log.push_back("never"); });
+    cancelled.cancel();
+    int ticks = 0;
+    Timer repeating;
+    repeating = loop.every(25ms, [&] {
+        if (++ticks == 3) {
+            repeating.cancel();  // a timer may cancel itself from its own action
+        }
+    });
+    loop.post([&] { log.push_back("posted"); });
+    loop.advance(1s);
+    EXPECT_EQ(log, (std::vector<std::string>{"posted", "a", "b", "c"}));
+    EXPECT_EQ(ticks, 3);
+    EXPECT_FALSE(repeating.isActive());
+    EXPECT_FALSE(loop.hasTimers());
+    EXPECT_EQ(loop.now(), Duration(1s));
+}
+
+TEST(RunLoopTest, AdvanceRunsEachTimerAtItsOwnTime) {
+    VirtualRunLoop loop;
+    std::vector<Duration> seen;
+    loop.after(100ms, [&] {
+        seen.push_back(loop.now());
+        loop.after(50ms, [&] { seen.push_back(loop.now()); });
+    });
+    loop.advance(1s);
+    EXPECT_EQ(seen, (std::vector<Duration>{100ms, 150ms}));
+}
+
+TEST(RunLoopTest, ThreadRunLoopRunsWorkPostedFromOtherThreads) {
+    ThreadRunLoop loop;
+    std::atomic<int> done{0};
+    std::thread worker([&] {
+        for (int i = 0; i < 100; ++i) {
+            loop.post([&] { ++done; });
+        }
+    });
+    bool timerFired = false;
+    loop.after(20ms, [&] { timerFired = true; });
+    EXPECT_TRUE(loop.runUntil([&] { return done == 100 && timerFired; }, 5s));
+    worker.join();
+}
+
+TEST(TaskTest, PromiseCompletesExactlyOnceOnTheMainThread) {
+    VirtualRunLoop loop;
+    std::vector<std::string> outcomes;
+    Promise<int> promise(loop, [&](Result<int> r) {
+        EXPECT_TRUE(loop.isMainThread());
+        outcomes.push_back(r.ok() ? std::to_string(r.value()) : r.error().domain);
+    });
+    std::thread([promise] { promise.resolve(7); }).join();
+    promise.resolve(8);
+    promise.handle().cancel();
+    loop.runUntilIdle();
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"7"}));
+
+    bool innerCancelled = false;
+    Promise<int> outer(
+        loop, [&](Result<int> r) { outcomes.push_back(r.ok() ? "value" : r.error().domain); });
+    auto inner = std::make_shared<TaskState>();
+    inner->onCancel([&] { innerCancelled = true; });
+    outer.chain(TaskHandle(inner));
+    outer.handle().cancel();
+    outer.resolve(1);
+    loop.runUntilIdle();
+    EXPECT_TRUE(innerCancelled);
+    EXPECT_EQ(outcomes.back(), kTaskCancellationDomain);
+    EXPECT_EQ(outcomes.size(), 2u);
+}
+
+TEST(UrlTest, ResolvesReferencesByTheStandard) {
+    auto base = Url::parseAbsolute("http://a/b/c/d;p?q").value();
+    const std::pair<const char*, const char*> cases[] = {
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../../../g", "http://a/g"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"https://other/x", "https://other/x"},
+    };
+    for (const auto& [reference, expected] : cases) {
+        auto resolved = base.resolve(reference);
+        ASSERT_TRUE(resolved) << reference;
+        EXPECT_EQ(resolved->toString(), expected) << reference;
+    }
+    EXPECT_FALSE(base.resolve("has space"));
+    EXPECT_FALSE(Url::parseAbsolute("http://host:80x/"));
+    EXPECT_FALSE(Url::parseAbsolute("relative/path"));
+    auto hub = Url::parseAbsolute("http://127.0.0.1:8080/app/").value();
+    EXPECT_EQ(hub.host(), "127.0.0.1");
+    EXPECT_EQ(hub.port(), 8080);
+}
+
+TEST(UrlTest, PathSegmentsAreEncodedByTheProgramsOwnRule) {
+    EXPECT_EQ(percentEncodePathSegment("a/b c"), "a%2Fb%20c");
+    EXPECT_EQ(percentEncodePathSegment("-._~!$&'()*+,:=@"), "-._~!$&'()*+,:=@");
+    EXPECT_EQ(percentEncodePathSegment("?#%\xC3\xA9"), "%3F%23%25%C3%A9");
+    EXPECT_EQ(percentDecode("a%2Fb%20c%zz%4"), "a/b c%zz%4");
+}
+
+TEST(UserDefaultsTest, FileStoreKeepsValuesAndSurvivesCorruptionAndFailedWrites) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "corvix" / "defaults.json";
+    {
+        JsonFileUserDefaults defaults(file);
+        EXPECT_EQ(defaults.boolean("k"), std::nullopt);
+        defaults.setBoolean("k", false);
+        defaults.setValue("snapshot", json::object{{"a", 1}});
+        EXPECT_TRUE(defaults.lastWriteSucceeded());
+    }
+    {
+        JsonFileUserDefaults reread(file);
+        EXPECT_EQ(reread.boolean("k"), false);
+        EXPECT_EQ(reread.value("snapshot"), json::value(json::object{{"a", 1}}));
+    }
+
+    // A write that cannot finish leaves the previous file whole.
+    const std::string before = [&] {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    std::filesystem::create_directory(file.string() + ".tmp");  // the temporary file cannot be made
+    {
+        JsonFileUserDefaults defaults(file);
+        defaults.setBoolean("k", true);
+        EXPECT_FALSE(defaults.lastWriteSucceeded());
+        EXPECT_EQ(defaults.boolean("k"), true);  // still held in memory
+    }
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
+    std::filesystem::remove(file.string() + ".tmp");
+
+    // A corrupt file reads as empty and stays until the next successful write.
+    dir.write("corvix/defaults.json", "{not json");
+    JsonFileUserDefaults corrupt(file);
+    EXPECT_EQ(corrupt.value("k"), std::nullopt);
+    std::ifstream still(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(still), {}), "{not json");
+    corrupt.setBoolean("k", true);
+    EXPECT_EQ(JsonFileUserDefaults(file).boolean("k"), true);
+}
+
+TEST(UserDefaultsTest, DefaultPathFollowsXdgConfigHome) {
+    MapEnvironment env;
+    env.set("HOME", "/home/u");
+    EXPECT_EQ(JsonFileUserDefaults::defaultPath(env), "/home/u/.config/corvix/defaults.json");
+    env.set("XDG_CONFIG_HOME", "/cfg");
+    EXPECT_EQ(JsonFileUserDefaults::defaultPath(env), "/cfg/corvix/defaults.json");
+    env.set("XDG_CONFIG_HOME", "relative");  // not absolute: ignored
+    EXPECT_EQ(JsonFileUserDefaults::defaultPath(env), "/home/u/.config/corvix/defaults.json");
+}
+
+TEST(RuntimeDiagnosticsTest, EnablingRule) {
+    const std::pair<const char*, bool> cases[] = {
+        {"1", true},       {"Yes \n", true}, {" ON", true}, {"true", true},
+        {"enable", false}, {"", false},      {"0", false},
+    };
+    for (const auto& [value, enabled] : cases) {
+        MapEnvironment env;
+        env.set("ORBELUNE_RUNTIME_DIAGNOSTICS", value);
+        EXPECT_EQ(RuntimeDiagnostics::enabledByEnvironment(env), enabled) << value;
+    }
+    EXPECT_FALSE(RuntimeDiagnostics::enabledByEnvironment(MapEnvironment()));
+}
+
+TEST(RuntimeDiagnosticsTest, DisabledStoresNothing) {
+    InMemoryUserDefaults defaults;
+    RuntimeDiagnostics diagnostics(false, &defaults, [] { return 1.0; });
+    diagnostics.count("a");
+    diagnostics.gauge("g", 1);
+    diagnostics.event("e");
+    diagnostics.persist();
+    EXPECT_EQ(defaults.value(RuntimeDiagnostics::kSnapshotKey), std::nullopt);
+    EXPECT_TRUE(diagnostics.counters().empty());
+}
+
+TEST(RuntimeDiagnosticsTest, LimitsAndSnapshot) {
+    InMemoryUserDefaults defaults;
+    double now = 1000;
+    RuntimeDiagnostics diagnostics(true, &defaults, [&] { return now++; });
+    for (int i = 0; i < 70; ++i) {
+        diagnostics.event("refresh_requested");
+    }
+    auto events = diagnostics.recentEvents();
+    ASSERT_EQ(events.size(), 64u);
+    EXPECT_DOUBLE_EQ(events.front().at, 1006);  // the six oldest were dropped
+    EXPECT_DOUBLE_EQ(events.back().at, 1069);
+    EXPECT_EQ(diagnostics.counters().at("refresh_requested"), 70);
+
+    for (int i = 1; i < 48; ++i) {
+        diagnostics.count("c" + std::to_string(i));
+    }
+    diagnostics.count("one_too_many");
+    diagnostics.event("event_too_many");
+    diagnostics.count("c1", 5);
+    auto counters = diagnostics.counters();
+    EXPECT_EQ(counters.size(), 48u);
+    EXPECT_EQ(counters.count("one_too_many"), 0u);
+    EXPECT_EQ(counters.count("event_too_many"), 0u);
+    EXPECT_EQ(counters.at("c1"), 6);
+    EXPECT_EQ(diagnostics.recentEvents().size(), 64u);
+    EXPECT_EQ(diagnostics.recentEvents().back().name, "refresh_requested");
+
+    diagnostics.gauge("refresh_active", 1);
+    diagnostics.gauge("refresh_active", 0);
+    diagnostics.persist();
+    auto snapshot = defaults.value(RuntimeDiagnostics::kSnapshotKey).value().as_object();
+    EXPECT_EQ(snapshot.at("gauges").as_object().at("refresh_active"), 0);
+    EXPECT_EQ(snapshot.at("counters").as_object().at("refresh_requested"), 70);
+    EXPECT_EQ(snapshot.at("recentEvents").as_array().size(), 64u);
+    EXPECT_EQ(snapshot.at("recentEvents").as_array()[0].as_object().at("name"),
+              "refresh_requested");
+    EXPECT_TRUE(snapshot.at("sampledAt").is_double());
+}
+
+}  // namespace
+}  // namespace corvix
