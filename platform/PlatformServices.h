@@ -14,6 +14,8 @@ class Workspace;
 class ImageService;
 class StatusBar;
 class ColorPanel;
+class Application;
+class ProcessControl;
 
 /// The platform services of this process, installed once at start-up (the Qt and curl set in
 /// the program, a headless set in tests). Non-owning: whoever installs them keeps them alive
@@ -32,6 +34,8 @@ struct PlatformServices {
     ImageService* images = nullptr;
     StatusBar* statusBar = nullptr;
     ColorPanel* colorPanel = nullptr;
+    Application* application = nullptr;
+    ProcessControl* processes = nullptr;
 };
 
 /// The installed services.
