@@ -39,6 +39,9 @@ LayerAnimation::Value interpolate(const LayerAnimation::Value& from,
         return Rect(lerp(a->x(), b.x(), t), lerp(a->y(), b.y(), t), lerp(a->width(), b.width(), t),
                     lerp(a->height(), b.height(), t));
     }
+    if (std::holds_alternative<ImagePtr>(from)) {
+        return t;  // contents fade: the progress itself
+    }
     const Scale3D& a = std::get<Scale3D>(from);
     const Scale3D& b = std::get<Scale3D>(to);
     return Scale3D{lerp(a.x, b.x, t), lerp(a.y, b.y, t), lerp(a.z, b.z, t)};
@@ -150,6 +153,12 @@ void Layer::setHidden(bool hidden) {
 }
 
 void Layer::setContents(ImagePtr image) {
+    if (image == s_.contents) {
+        return;
+    }
+    if (s_.contents && image) {
+        record(LayerProperty::Contents, s_.contents, image);
+    }
     s_.contents = std::move(image);
     changed();
 }
@@ -245,6 +254,10 @@ LayerState Layer::presentation(Duration now) const {
                 break;
             case LayerProperty::Transform:
                 p.transform = std::get<Scale3D>(v);
+                break;
+            case LayerProperty::Contents:
+                p.fadingContents = std::get<ImagePtr>(a.from);
+                p.contentsFade = std::get<double>(v);
                 break;
         }
     }

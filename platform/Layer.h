@@ -39,6 +39,9 @@ struct LayerState {
     double shadowOpacity = 0;
     double shadowRadius = 3;
     Size shadowOffset{0, -3};
+    /// While contents cross-fade: the old image and how far the fade is (0...1).
+    ImagePtr fadingContents;
+    double contentsFade = 1;
 };
 
 enum class LayerProperty {
@@ -48,12 +51,13 @@ enum class LayerProperty {
     BorderWidth,
     CornerRadius,
     Opacity,
-    Transform
+    Transform,
+    Contents
 };
 
 /// One recorded property animation: from the value before the change to the model value.
 struct LayerAnimation {
-    using Value = std::variant<double, Color, Rect, Scale3D>;
+    using Value = std::variant<double, Color, Rect, Scale3D, ImagePtr>;
     LayerProperty property;
     Value from;
     Value to;
@@ -93,6 +97,7 @@ class Layer : public std::enable_shared_from_this<Layer> {
     bool isHidden() const { return s_.hidden; }
     void setHidden(bool hidden);
     const ImagePtr& contents() const { return s_.contents; }
+    /// Inside an animating transaction the old contents cross-fade into the new.
     void setContents(ImagePtr image);
     ContentsGravity contentsGravity() const { return s_.contentsGravity; }
     void setContentsGravity(ContentsGravity gravity);

@@ -39,16 +39,14 @@ void drawShadow(GraphicsContext& ctx, const LayerState& s, const Rect& r, bool f
     }
 }
 
-void drawContents(GraphicsContext& ctx, const LayerState& s, const Rect& r) {
-    if (!s.contents) {
-        return;
-    }
-    Size is = s.contents->size();
+void drawImageWithGravity(GraphicsContext& ctx, const Image& image, ContentsGravity gravity,
+                          const Rect& r, double opacity) {
+    Size is = image.size();
     Rect target = r;
     if (is.width > 0 && is.height > 0) {
         double sx = r.width() / is.width, sy = r.height() / is.height;
         double scale = 1;
-        switch (s.contentsGravity) {
+        switch (gravity) {
             case ContentsGravity::Resize:
                 scale = 0;
                 break;
@@ -67,7 +65,17 @@ void drawContents(GraphicsContext& ctx, const LayerState& s, const Rect& r) {
             target = Rect(r.midX() - w / 2, r.midY() - h / 2, w, h);
         }
     }
-    ctx.drawImage(*s.contents, target);
+    ctx.drawImage(image, target, CompositingOperation::SourceOver, opacity);
+}
+
+void drawContents(GraphicsContext& ctx, const LayerState& s, const Rect& r) {
+    if (s.fadingContents) {
+        drawImageWithGravity(ctx, *s.fadingContents, s.contentsGravity, r, 1 - s.contentsFade);
+    }
+    if (s.contents) {
+        drawImageWithGravity(ctx, *s.contents, s.contentsGravity, r,
+                             s.fadingContents ? s.contentsFade : 1.0);
+    }
 }
 
 void drawBorder(GraphicsContext& ctx, const LayerState& s, const Rect& r) {

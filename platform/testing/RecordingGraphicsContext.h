@@ -78,7 +78,7 @@ class RecordingGraphicsContext : public BitmapContext {
         double alpha = 1;
     };
     DrawCall make(DrawCall::Kind kind) const;
-    std::vector<State> stack_{State{}};
+    std::vector<State> stack_ = std::vector<State>(1);
     int w_ = 0, h_ = 0;
 };
 

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/Color.h"
+
+namespace corvix {
+
+/// The accent colour of the music views.
+inline constexpr Color musicAccentRed = Color::calibratedRGB(0.88, 0.12, 0.20, 1.0);
+
+}  // namespace corvix
