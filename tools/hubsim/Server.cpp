@@ -248,6 +248,11 @@ bool Server::start() {
     }
     running_ = true;
     listener_ = std::thread([this] { http_->listen_after_bind(); });
+    // httplib's stop() does nothing until the accept loop runs, so a stop() right after start()
+    // would leave the listener blocked in accept for good.
+    while (!http_->is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     ticker_ = std::thread([this] { tickLoop(); });
     return true;
 }
