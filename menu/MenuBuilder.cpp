@@ -1,0 +1,490 @@
+#include "menu/MenuBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "app/RuntimeDiagnostics.h"
+#include "controls/ActionView.h"
+#include "controls/OrbeluneToggleSwitch.h"
+#include "platform/Color.h"
+#include "platform/Font.h"
+#include "platform/ImageView.h"
+#include "platform/Symbols.h"
+#include "platform/TextField.h"
+#include "state/Automations.h"
+#include "state/DeviceControl.h"
+
+namespace corvix {
+
+namespace {
+
+Color secondaryLabelColor() {
+    return Color::system(SystemColor::SecondaryLabel);
+}
+
+Color accentColor(double alpha) {
+    return Color::system(SystemColor::ControlAccent).withAlphaComponent(alpha);
+}
+
+std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
+    auto item = MenuItem::make(std::string(title));
+    item->setEnabled(false);
+    return item;
+}
+
+std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
+    auto item = MenuItem::make(std::string(title));
+    item->setView(std::move(view));
+    return item;
+}
+
+bool contains(const std::string& text, std::string_view part) {
+    return text.find(part) != std::string::npos;
+}
+
+/// One reading, or the range when the lowest and highest differ visibly.
+std::string readingRange(const std::vector<double>& values) {
+    const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
+    if (std::fabs(*highest - *lowest) < 0.01) {
+        return formatNumber(*lowest);
+    }
+    return formatNumber(*lowest) + "-" + formatNumber(*highest);
+}
+
+std::string scriptCount(std::size_t count) {
+    return count == 1 ? "1 script" : std::to_string(count) + " scripts";
+}
+
+}  // namespace
+
+std::shared_ptr<TextField> rowLabel(std::string_view text, const Rect& frame, Font font,
+                                    Color color) {
+    auto label = TextField::label(std::string(text));
+    label->setFrame(frame);
+    label->setFont(font);
+    label->setTextColor(color);
+    label->setTruncatesTail(true);
+    return label;
+}
+
+std::string identifierText(const JsonObject& object, std::string_view key) {
+    const json::value* value = member(object, key);
+    return value && !value->is_null() ? string(value) : std::string();
+}
+
+ObjectList topLevelMediaDevices(const JsonObject& state) {
+    ObjectList devices;
+    std::set<std::string, std::less<>> taken;
+    for (const JsonObject* room : array(state, "rooms")) {
+        for (const JsonObject* device : array(*room, "devices")) {
+            if (string(*device, "kind") != "media" && !supportsDeviceApps(*device)) {
+                continue;
+            }
+            std::string key = identifierText(*device, "id");
+            if (key.empty()) {
+                key = string(*device, "name");
+            }
+            if (!key.empty() && taken.insert(std::move(key)).second) {
+                devices.push_back(device);
+            }
+        }
+    }
+    return devices;
+}
+
+std::string sensorSummaryText(const std::vector<double>& temperatures,
+                              const std::vector<double>& humidities) {
+    std::string text;
+    if (!temperatures.empty()) {
+        text = "Temperature " + readingRange(temperatures);
+    }
+    if (!humidities.empty()) {
+        if (!text.empty()) {
+            text += "  ";
+        }
+        text += "Humidity " + readingRange(humidities) + "%";
+    }
+    return text;
+}
+
+MenuBuilder::MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu,
+                         const OrbeluneClient& client, std::function<void()> openDashboard,
+                         std::function<void()> openSettings, std::function<void()> refresh,
+                         std::function<void()> quit)
+    : width(width),
+      menu(std::move(menu)),
+      client(client),
+      openDashboard(std::move(openDashboard)),
+      openSettings(std::move(openSettings)),
+      refresh(std::move(refresh)),
+      quit(std::move(quit)) {}
+
+// Placeholders and the footer.
+
+void MenuBuilder::clearForPlaceholder(StayOpenMenu& target) {
+    currentState.reset();
+    buttonTargets.clear();
+    // The music views are gone with the built menu; nothing is left to update in place.
+    playbackUpdateHandlers.clear();
+    target.removeAllItems();
+}
+
+void MenuBuilder::buildLoading(StayOpenMenu& target, std::string_view message) {
+    clearForPlaceholder(target);
+    target.addItem(disabledLine(message));
+    target.addItem(MenuItem::separator());
+    addFooter(target, false);
+}
+
+void MenuBuilder::buildOffline(StayOpenMenu& target, std::string_view message) {
+    clearForPlaceholder(target);
+    target.addItem(disabledLine("Orbelune OS is not reachable"));
+    target.addItem(disabledLine(message));
+    target.addItem(MenuItem::separator());
+    addFooter(target, false);
+}
+
+void MenuBuilder::addFooter(StayOpenMenu& target, bool serverReachable) {
+    const auto weak = lifetime_.weak();
+    // The callbacks are read when clicked, through the builder, so rows outliving it do nothing.
+    auto call = [this, weak](const std::function<void()> MenuBuilder::*callback) {
+        return [this, weak, callback] {
+            if (!weak.expired() && this->*callback) {
+                (this->*callback)();
+            }
+        };
+    };
+    const std::string retry = serverReachable ? "Refresh" : "Retry";
+    const struct {
+        std::string_view title;
+        std::string_view icon;
+        const std::function<void()> MenuBuilder::*callback;
+    } rows[] = {
+        {"Open Orbelune OS", "arrow.up.right.square", &MenuBuilder::openDashboard},
+        {"Settings...", "gearshape", &MenuBuilder::openSettings},
+        {retry, "arrow.clockwise", &MenuBuilder::refresh},
+        {"Quit", "power", &MenuBuilder::quit},
+    };
+    for (const auto& row : rows) {
+        target.addItem(
+            actionItem(row.title, row.icon, std::nullopt, true, row.title, call(row.callback)));
+    }
+}
+
+// The full build.
+
+void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> state) {
+    if (!state) {
+        state = std::make_shared<const JsonObject>();
+    }
+    auto& diagnostics = RuntimeDiagnostics::menuBar();
+    diagnostics.event("menu_full_rebuild");
+    // The shared image caches arrive with artwork loading; until then they hold nothing.
+    diagnostics.gauge("music_artwork_cache_entries", 0);
+    diagnostics.gauge("media_app_icon_cache_entries", 0);
+
+    // Keep the document alive for the records the rows below point into.
+    currentState = state;
+    playbackUpdateHandlers.clear();
+    activeMusicPlayer.reset();
+    buttonTargets.clear();
+    target.removeAllItems();
+    const JsonObject& document = *state;
+
+    const ObjectList pinned = array(document, "pinned");
+    for (const JsonObject* item : pinned) {
+        addPinnedItem(*item, target);
+    }
+    if (!pinned.empty()) {
+        target.addItem(MenuItem::separator());
+    }
+
+    const JsonObject* musicPlayer = objectMember(document, "musicPlayer");
+    if (corvixSectionEnabled(corvixSectionMusicPlayerKey) && musicPlayer &&
+        bool_(*musicPlayer, "available", false)) {
+        JsonObject music = *musicPlayer;
+        if (localActiveMusicPlayerId) {
+            for (const JsonObject* player : array(music, "players")) {
+                if (string(*player, "id") == *localActiveMusicPlayerId) {
+                    music["activePlayer"] = *player;
+                    break;
+                }
+            }
+        }
+        if (const JsonObject* active = objectMember(music, "activePlayer")) {
+            activeMusicPlayer = *active;
+        }
+        addMusicPlayer(music, target);
+        target.addItem(MenuItem::separator());
+    }
+
+    // Media devices are listed once at the top, whichever rooms they are in.
+    const ObjectList mediaDevices = topLevelMediaDevices(document);
+    for (const JsonObject* device : mediaDevices) {
+        addDevice(*device, target);
+    }
+    // Also when the hook left them all out (Apple TVs with their section switched off).
+    if (!mediaDevices.empty()) {
+        target.addItem(MenuItem::separator());
+    }
+
+    const ObjectList rooms = array(document, "rooms");
+    const ObjectList avFlows =
+        corvixSectionEnabled(corvixSectionAVFlowsKey) ? macControlAvFlows(document) : ObjectList{};
+    const ObjectList scenes = corvixSectionEnabled(corvixSectionScenesKey)
+                                  ? macControlProgramScenes(document)
+                                  : ObjectList{};
+    const bool hasAutomations = !avFlows.empty() || !scenes.empty();
+
+    if (rooms.empty() && !hasAutomations) {
+        target.addItem(disabledLine("No Mac quick controls configured"));
+    } else {
+        if (!rooms.empty()) {
+            target.addItem(sectionTitleMenuItem("Rooms"));
+            for (const JsonObject* room : rooms) {
+                addRoom(*room, target);
+            }
+            if (hasAutomations) {
+                target.addItem(MenuItem::separator());
+            }
+        }
+        if (!avFlows.empty()) {
+            addAutomationSubmenu("AV Flow", "rectangle.connected.to.line.below", avFlows, target);
+        }
+        if (!scenes.empty()) {
+            addAutomationSubmenu("Scenes", "sparkles", scenes, target);
+        }
+    }
+
+    target.addItem(MenuItem::separator());
+    addFooter(target, true);
+}
+
+void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent) {
+    const std::string label = string(item, "label", "Control");
+    const std::string icon = iconFromItem(item);
+    // The row's actions run after this document may have been replaced: keep a copy.
+    const JsonObject record = item;
+    const auto weak = lifetime_.weak();
+
+    std::optional<bool> switchState;
+    const JsonObject* toggle = objectMember(item, "toggle");
+    if (toggle && bool_(*toggle, "capable", false)) {
+        switchState = optionalBool(*toggle, "isOn").value_or(false);
+    } else {
+        switch (programAutomationToggleState(item)) {
+            case AutomationToggleState::ToggleOn:
+                switchState = true;
+                break;
+            case AutomationToggleState::ToggleOff:
+                switchState = false;
+                break;
+            case AutomationToggleState::NotAToggle:
+                break;
+        }
+    }
+
+    if (!switchState) {
+        parent.addItem(
+            actionItem(label, icon, std::nullopt, true, std::nullopt, [this, weak, record] {
+                if (!weak.expired()) {
+                    runItem(record, std::nullopt);
+                }
+            }));
+        return;
+    }
+
+    auto view = std::make_shared<View>(Rect(0, 0, width, 32));
+    addIcon(icon, *view, 8);
+    view->addSubview(rowLabel(label, Rect(40, 7, 228, 17), Font::system(13)));
+    auto toggleSwitch = std::make_shared<OrbeluneToggleSwitch>(Rect(268, 4, 44, 24));
+    toggleSwitch->setOn(*switchState);
+    toggleSwitch->setEnabled(true);
+    toggleSwitch->setAccessibilityLabel(label);
+    std::weak_ptr<OrbeluneToggleSwitch> weakSwitch = toggleSwitch;
+    toggleSwitch->setTarget(retainTarget([this, weak, weakSwitch, record] {
+        auto control = weakSwitch.lock();
+        if (!weak.expired() && control) {
+            runItem(record, control->isOn());
+        }
+    }));
+    view->addSubview(toggleSwitch);
+    parent.addItem(itemWithView(label, view));
+}
+
+void MenuBuilder::addRoom(const JsonObject& room, StayOpenMenu& parent) {
+    auto row = submenuItem(string(room, "name", "Room"), "house", std::nullopt);
+    auto submenu = StayOpenMenu::make();
+    const ObjectList devices = array(room, "devices");
+    for (const JsonObject* device : devices) {
+        addDevice(*device, *submenu);
+    }
+    if (devices.empty()) {
+        submenu->addItem(disabledLine("No devices"));
+    }
+    if (const JsonObject* sensors = objectMember(room, "sensors")) {
+        const std::string summary = sensorSummaryText(numberArray(*sensors, "temperatures"),
+                                                      numberArray(*sensors, "humidities"));
+        if (!summary.empty()) {
+            submenu->addItem(MenuItem::separator());
+            submenu->addItem(
+                actionItem(summary, "thermometer.medium", std::nullopt, true, std::nullopt, [] {}));
+        }
+    }
+    row->setSubmenu(submenu);
+    parent.addItem(row);
+}
+
+void MenuBuilder::addAutomationSubmenu(std::string_view title, std::string_view icon,
+                                       const ObjectList& programs, StayOpenMenu& parent) {
+    const std::string subtitle = scriptCount(programs.size());
+    auto row = submenuItem(title, icon, subtitle);
+    auto submenu = StayOpenMenu::make();
+    submenu->addItem(sectionTitleMenuItem(title, subtitle));
+    submenu->addItem(MenuItem::separator());
+    for (const JsonObject* program : programs) {
+        submenu->addItem(programScriptRow(*program));
+    }
+    row->setSubmenu(submenu);
+    parent.addItem(row);
+}
+
+// Hooks of the device and music sections.
+
+void MenuBuilder::addDevice(const JsonObject&, StayOpenMenu&) {}
+
+void MenuBuilder::addMusicPlayer(const JsonObject&, StayOpenMenu&) {}
+
+bool MenuBuilder::updatePlayback(std::shared_ptr<const JsonObject> state) {
+    if (!state) {
+        return false;
+    }
+    const JsonObject* musicPlayer = objectMember(*state, "musicPlayer");
+    if (!musicPlayer || !bool_(*musicPlayer, "available", false)) {
+        return false;
+    }
+    const JsonObject* active = objectMember(*musicPlayer, "activePlayer");
+    if (!active || playbackUpdateHandlers.empty()) {
+        return false;
+    }
+    const JsonObject player = *active;
+    currentState = std::move(state);
+    activeMusicPlayer = player;
+    // An updater may rebuild the menu and replace the list; run the ones registered now.
+    const auto handlers = playbackUpdateHandlers;
+    for (const auto& handler : handlers) {
+        handler(player);
+    }
+    RuntimeDiagnostics::menuBar().count("playback_views_updated_in_place",
+                                        static_cast<std::int64_t>(handlers.size()));
+    return true;
+}
+
+// Row factories.
+
+std::shared_ptr<MenuItem> MenuBuilder::sectionTitleMenuItem(
+    std::string_view title, std::optional<std::string_view> subtitle) const {
+    auto view = std::make_shared<View>(Rect(0, 0, width, subtitle ? 40 : 30));
+    view->addSubview(rowLabel(title, Rect(14, subtitle ? 18 : 7, 298, 16),
+                              Font::system(13, FontWeight::Semibold)));
+    if (subtitle) {
+        view->addSubview(
+            rowLabel(*subtitle, Rect(14, 5, 298, 14), Font::system(11), secondaryLabelColor()));
+    }
+    auto item = itemWithView(title, view);
+    item->setEnabled(false);
+    return item;
+}
+
+std::shared_ptr<MenuItem> MenuBuilder::submenuItem(std::string_view title, std::string_view icon,
+                                                   std::optional<std::string_view> subtitle) const {
+    const bool hasSubtitle = subtitle && !subtitle->empty();
+    auto view = std::make_shared<View>(Rect(0, 0, width, 30));
+    addIcon(icon, *view, 7);
+    view->addSubview(rowLabel(title, Rect(40, hasSubtitle ? 12 : 7, 260, 17), Font::system(13)));
+    if (hasSubtitle) {
+        view->addSubview(
+            rowLabel(*subtitle, Rect(40, 1, 260, 13), Font::system(10), secondaryLabelColor()));
+    }
+    auto chevron = ImageView::withImage(systemSymbolImage("chevron.right"));
+    chevron->setFrame(Rect(302, 9, 12, 12));
+    chevron->setContentTintColor(secondaryLabelColor());
+    view->addSubview(chevron);
+    return itemWithView(title, view);
+}
+
+std::shared_ptr<MenuItem> MenuBuilder::actionItem(
+    std::string_view title, std::string_view icon, std::optional<std::string_view> subtitle,
+    bool isEnabled, std::optional<std::string_view> accessibilityLabel,
+    std::function<void()> action) const {
+    const bool hasSubtitle = subtitle.has_value();
+    const bool hasVisibleSubtitle = hasSubtitle && !subtitle->empty();
+    auto view = std::make_shared<ActionView>(Rect(0, 0, width, hasSubtitle ? 40 : 30));
+    view->setCornerRadius(8);
+    view->setHoverFillColor(accentColor(0.10));
+    view->setHoverStrokeColor(accentColor(0.16));
+    view->setPressedFillColor(accentColor(0.20));
+    view->setPressedStrokeColor(accentColor(0.28));
+    view->setAlphaValue(1);
+    view->setAccessibilityElement(true);
+    view->setAccessibilityRole(AccessibilityRole::Button);
+    view->setAccessibilityLabel(std::string(accessibilityLabel.value_or(title)));
+
+    double x = 14;
+    if (!icon.empty()) {
+        addIcon(icon, *view, hasSubtitle ? 12 : 7);
+        x = 40;
+    }
+    const double textWidth = width - x - 14;
+    view->addSubview(
+        rowLabel(title, Rect(x, hasSubtitle ? 12 : 7, textWidth, 17), Font::system(13)));
+    if (hasVisibleSubtitle) {
+        view->addSubview(rowLabel(*subtitle, Rect(x, 1, textWidth, 13), Font::system(10),
+                                  secondaryLabelColor()));
+    }
+    view->onAction = std::move(action);
+
+    auto item = itemWithView(title, view);
+    item->setEnabled(isEnabled);
+    return item;
+}
+
+void MenuBuilder::addIcon(std::string_view name, View& view, double y) {
+    auto icon = ImageView::withImage(systemSymbolImage(name, name));
+    icon->setFrame(Rect(14, y, 16, 16));
+    icon->setContentTintColor(secondaryLabelColor());
+    icon->setImageScaling(ImageScaling::ProportionallyUpOrDown);
+    view.addSubview(icon);
+}
+
+std::string MenuBuilder::iconFromItem(const JsonObject& item) {
+    if (isAvFlowProgramControl(item)) {
+        return "rectangle.connected.to.line.below";
+    }
+    if (isSceneProgramControl(item)) {
+        return "sparkles";
+    }
+    const std::string icon = string(item, "icon");
+    if (contains(icon, "light")) {
+        return "lightbulb";
+    }
+    if (contains(icon, "media") || contains(icon, "tv")) {
+        return "tv";
+    }
+    if (contains(icon, "av") || contains(icon, "flow")) {
+        return "rectangle.connected.to.line.below";
+    }
+    if (contains(icon, "program") || contains(icon, "scene")) {
+        return "sparkles";
+    }
+    return "slider.horizontal.3";
+}
+
+std::shared_ptr<ButtonTarget> MenuBuilder::retainTarget(std::function<void()> handler) {
+    auto target = ButtonTarget::make(std::move(handler));
+    buttonTargets.push_back(target);
+    return target;
+}
+
+}  // namespace corvix

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "menu/StayOpenMenu.h"
+#include "platform/ButtonTarget.h"
+#include "platform/Lifetime.h"
+#include "platform/MenuItem.h"
+#include "platform/Task.h"
+#include "platform/TextField.h"
+#include "platform/View.h"
+#include "state/StateAccessors.h"
+
+namespace corvix {
+
+class OrbeluneClient;
+
+/// Turns the state document into the status menu: the full menu, the loading and offline
+/// placeholders, and the row kinds the menu's sections share. Created once by the application
+/// and kept for the whole run; its caches and per-control marks survive rebuilds, while the
+/// rows, their targets and the playback updaters belong to one built menu. Main thread only.
+class MenuBuilder {
+  public:
+    /// The width in points of every custom row.
+    static constexpr double kRowWidth = 326;
+
+    MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu, const OrbeluneClient& client,
+                std::function<void()> openDashboard, std::function<void()> openSettings,
+                std::function<void()> refresh, std::function<void()> quit);
+    MenuBuilder(const MenuBuilder&) = delete;
+    MenuBuilder& operator=(const MenuBuilder&) = delete;
+
+    /// A placeholder menu with one line, shown until the first state arrives.
+    void buildLoading(StayOpenMenu& menu, std::string_view message);
+    /// The placeholder after a failed refresh: "not reachable" and the error's description.
+    void buildOffline(StayOpenMenu& menu, std::string_view message);
+    /// The full menu from a state document, which stays alive as `currentState`.
+    void build(StayOpenMenu& menu, std::shared_ptr<const JsonObject> state);
+    /// Updates the music section in place from `state`; false (and nothing changed) when the
+    /// state has no available player with an active one or no updater is registered.
+    bool updatePlayback(std::shared_ptr<const JsonObject> state);
+
+    // Row factories shared by the menu's sections. Geometry is in points from the row's
+    // bottom left corner.
+
+    /// A disabled heading, 40 points high with a subtitle (even an empty one), else 30.
+    std::shared_ptr<MenuItem> sectionTitleMenuItem(
+        std::string_view title, std::optional<std::string_view> subtitle = std::nullopt) const;
+    /// A row with an icon, a title, an optional subtitle and a chevron; the caller attaches the
+    /// submenu.
+    std::shared_ptr<MenuItem> submenuItem(std::string_view title, std::string_view icon,
+                                          std::optional<std::string_view> subtitle) const;
+    /// A clickable row (an empty icon name leaves the icon out); a click runs `action` and the
+    /// menu stays open.
+    std::shared_ptr<MenuItem> actionItem(std::string_view title, std::string_view icon,
+                                         std::optional<std::string_view> subtitle, bool isEnabled,
+                                         std::optional<std::string_view> accessibilityLabel,
+                                         std::function<void()> action) const;
+    /// A 16-point system symbol at (14, y) in `view`, tinted with the secondary label colour.
+    static void addIcon(std::string_view name, View& view, double y);
+    /// The symbol of an automation or pinned item.
+    static std::string iconFromItem(const JsonObject& item);
+
+    /// The row of one scene or AV flow: a run button, or a switch for switchable AV flows.
+    std::shared_ptr<MenuItem> programScriptRow(const JsonObject& program);
+    /// Runs the hub item `item["id"]`, marking it pending (and rebuilding so its row shows
+    /// it) until the hub answers; remembers a failure for the row and shows it.
+    void runItem(const JsonObject& item, std::optional<bool> desiredState);
+
+    // Fields, in the order the menu's sections rely on them.
+    const double width;
+    const std::weak_ptr<StayOpenMenu> menu;
+    const OrbeluneClient& client;
+    const std::function<void()> openDashboard;
+    const std::function<void()> openSettings;
+    const std::function<void()> refresh;
+    const std::function<void()> quit;
+    /// Targets of the current menu's controls, which hold them only weakly.
+    std::vector<std::shared_ptr<ButtonTarget>> buttonTargets;
+    std::set<std::string, std::less<>> mediaAppsModeDeviceIds;
+    std::map<std::string, std::vector<JsonObject>, std::less<>> mediaAppCache;
+    std::set<std::string, std::less<>> mediaAppLoadingDeviceIds;
+    std::map<std::string, std::string, std::less<>> mediaAppErrors;
+    std::map<std::string, TaskHandle, std::less<>> mediaAppIconTasks;
+    std::map<std::string, std::weak_ptr<View>, std::less<>> mediaAppGrids;
+    std::map<std::string, TaskHandle, std::less<>> musicArtworkTasks;
+    std::optional<std::vector<JsonObject>> musicPlaylistCache;
+    bool musicPlaylistLoading = false;
+    std::optional<std::string> musicPlaylistError;
+    /// The output chosen in the menu; while set it overrides the hub's active player.
+    std::optional<std::string> localActiveMusicPlayerId;
+    std::optional<JsonObject> activeMusicPlayer;
+    /// The document of the last build or in-place update; none while a placeholder is shown.
+    std::shared_ptr<const JsonObject> currentState;
+    std::vector<std::function<void(const JsonObject&)>> playbackUpdateHandlers;
+    /// Hub item ids whose run is in flight.
+    std::set<std::string, std::less<>> pendingControlIds;
+    /// The description of each item's last failed run.
+    std::map<std::string, std::string, std::less<>> failedControlMessages;
+
+    // Hooks of the sections built elsewhere; they add nothing yet.
+
+    /// Appends one device's entry to `parent`.
+    void addDevice(const JsonObject& device, StayOpenMenu& parent);
+    /// Appends the music section for a player block whose "activePlayer" is already resolved.
+    void addMusicPlayer(const JsonObject& musicPlayer, StayOpenMenu& parent);
+
+  private:
+    void clearForPlaceholder(StayOpenMenu& menu);
+    void addFooter(StayOpenMenu& menu, bool serverReachable);
+    void addPinnedItem(const JsonObject& item, StayOpenMenu& parent);
+    void addRoom(const JsonObject& room, StayOpenMenu& parent);
+    void addAutomationSubmenu(std::string_view title, std::string_view icon,
+                              const ObjectList& programs, StayOpenMenu& parent);
+    void rebuildFromCurrentState();
+    void finishRun(const std::string& id, const Result<void>& result);
+    std::shared_ptr<ButtonTarget> retainTarget(std::function<void()> handler);
+
+    Lifetime lifetime_;
+};
+
+/// The text of a member that names an item or device; JSON null names nothing.
+std::string identifierText(const JsonObject& object, std::string_view key);
+
+/// The devices listed at the top of the menu: media devices and those with apps, in room
+/// order, each once by its id (or its name without one); devices with neither are left out.
+ObjectList topLevelMediaDevices(const JsonObject& state);
+
+/// A menu row's one-line label, truncated at the tail.
+std::shared_ptr<TextField> rowLabel(std::string_view text, const Rect& frame, Font font,
+                                    Color color = Color::system(SystemColor::Label));
+
+/// The sensor line of a room: "Temperature 21-23  Humidity 40%"; empty without readings.
+std::string sensorSummaryText(const std::vector<double>& temperatures,
+                              const std::vector<double>& humidities);
+
+}  // namespace corvix
