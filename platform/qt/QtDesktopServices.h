@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#include "platform/Appearance.h"
+#include "platform/ColorWell.h"
+#include "platform/GraphicsContext.h"
+#include "platform/Screen.h"
+#include "platform/Workspace.h"
+
+class QColorDialog;
+class QScreen;
+class QDBusVariant;
+
+namespace corvix {
+
+/// Screens from QScreen (primary first), in y-up screen coordinates; notifies on changes.
+class QtScreens final : public QObject, public ScreenService {
+  public:
+    QtScreens();
+    std::vector<Screen> screens() const override;
+    Point mouseLocation() const override;
+
+  private:
+    void watch(QScreen* screen);
+};
+
+/// Dark or light from the freedesktop portal's `color-scheme` (1 dark, 2 light), falling back
+/// to the palette when the portal has no preference or is missing; follows both for changes.
+/// Keeps `Color::currentScheme` in step.
+class QtAppearance final : public QObject, public AppearanceService {
+    Q_OBJECT
+  public:
+    QtAppearance();
+    ColorScheme scheme() const override { return scheme_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private slots:
+    void portalSettingChanged(const QString& ns, const QString& key, const QDBusVariant& v);
+
+  private:
+    void update();
+    int portalValue_ = 0;  // 0 no preference, 1 dark, 2 light
+    ColorScheme scheme_ = ColorScheme::Light;
+};
+
+/// Opens URLs with QDesktopServices.
+class QtWorkspace final : public Workspace {
+  public:
+    bool openURL(const std::string& url) override;
+};
+
+/// Decoding with Qt's image readers (no display needed) and QImage bitmap contexts.
+class QtImageService final : public ImageService {
+  public:
+    ImagePtr decode(const std::vector<std::uint8_t>& data) override;
+    std::unique_ptr<BitmapContext> makeBitmapContext(int pixelsWide, int pixelsHigh) override;
+};
+
+/// A non-modal QColorDialog.
+class QtColorPanel final : public ColorPanel {
+  public:
+    ~QtColorPanel() override;
+    void show(const Color& initial, std::function<void(const Color&)> onPick) override;
+
+  private:
+    QPointer<QColorDialog> dialog_;
+};
+
+}  // namespace corvix

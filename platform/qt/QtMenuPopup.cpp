@@ -1,0 +1,217 @@
+#include "platform/qt/QtMenuPopup.h"
+
+#include <QActionEvent>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidgetAction>
+
+#include "platform/qt/QtGraphicsContext.h"
+#include "platform/qt/QtWindowSystem.h"
+#include "platform/qt/ViewHostWidget.h"
+
+namespace corvix {
+
+namespace {
+
+// The model window behind a popup: drawing requests repaint the popup's rows.
+class PopupPeer final : public WindowPeer {
+  public:
+    explicit PopupPeer(QMenu& menu) : menu_(menu) {}
+    void orderFront() override {}
+    void orderOut() override {}
+    void frameChanged(const Rect&, const std::optional<WindowAnimation>&) override {}
+    void propertiesChanged() override {}
+    void setNeedsDisplay() override {
+        for (auto* w : menu_.findChildren<ViewHostWidget*>()) {
+            w->update();
+        }
+    }
+    void makeKey() override {}
+
+  private:
+    QMenu& menu_;
+};
+
+}  // namespace
+
+QtMenuPopup::QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent)
+    : QMenu(parent),
+      menu_(std::move(menu)),
+      window_(std::make_shared<Window>(Rect(0, 0, 1, 1), WindowStyleBorderless)) {
+    window_->setLevel(WindowLevel::PopUpMenu);
+    window_->setPeer(std::make_unique<PopupPeer>(*this));
+    build();
+}
+
+QtMenuPopup::~QtMenuPopup() {
+    if (menu_ && menu_->session() == this) {
+        menu_->didClose();
+    }
+}
+
+void QtMenuPopup::build() {
+    for (auto* sub : submenus_) {
+        sub->deleteLater();
+    }
+    submenus_.clear();
+    rows_.clear();
+    clear();
+    for (const auto& item : menu_->itemArray()) {
+        if (item->isHidden()) {
+            continue;
+        }
+        if (item->isSeparatorItem()) {
+            addSeparator();
+            continue;
+        }
+        QAction* action = nullptr;
+        ViewHostWidget* host = nullptr;
+        if (item->view()) {
+            auto* widgetAction = new QWidgetAction(this);
+            host = new ViewHostWidget(item->view(), window_.get());
+            widgetAction->setDefaultWidget(host);
+            action = widgetAction;
+            addAction(action);
+        } else if (item->submenu()) {
+            auto* sub = new QtMenuPopup(item->submenu(), this);
+            sub->setTitle(QString::fromStdString(item->title()));
+            submenus_.push_back(sub);
+            action = addMenu(sub);
+        } else {
+            action = addAction(QString::fromStdString(item->title()));
+            std::weak_ptr<MenuItem> weak = item;
+            connect(action, &QAction::triggered, this, [weak] {
+                if (auto i = weak.lock()) {
+                    i->performAction();
+                }
+            });
+            if (item->image()) {
+                QImage img = renderImage(*item->image(), {32, 32}, std::nullopt);
+                action->setIcon(QIcon(QPixmap::fromImage(img)));
+            }
+            action->setCheckable(item->state() == ControlState::On);
+            action->setChecked(item->state() == ControlState::On);
+        }
+        action->setEnabled(item->isEnabled());
+        action->setToolTip(QString::fromStdString(item->toolTip()));
+        rows_.push_back({item.get(), action, host});
+    }
+    setToolTipsVisible(true);
+}
+
+void QtMenuPopup::popupAt(const QPoint& globalPos) {
+    popup(globalPos);
+}
+
+void QtMenuPopup::close(bool) {
+    closing_ = true;
+    // Closing a submenu closes the whole chain, as ending menu tracking does.
+    QMenu* top = this;
+    while (auto* parentMenu = qobject_cast<QMenu*>(top->parentWidget())) {
+        top = parentMenu;
+    }
+    top->hide();
+    hide();
+    closing_ = false;
+}
+
+void QtMenuPopup::itemChanged(MenuItem& item) {
+    for (auto& row : rows_) {
+        if (row.item != &item) {
+            continue;
+        }
+        row.action->setEnabled(item.isEnabled());
+        if (!row.host || item.view() != row.host->root()) {
+            itemsChanged();  // the kind of row changed
+            return;
+        }
+        row.host->syncSize();
+        row.action->setText(QString::fromStdString(item.title()));
+        // Makes the popup re-measure its rows.
+        QActionEvent changed(QEvent::ActionChanged, row.action);
+        QCoreApplication::sendEvent(this, &changed);
+        return;
+    }
+}
+
+void QtMenuPopup::itemsChanged() {
+    build();
+    if (isVisible()) {
+        adjustSize();
+    }
+}
+
+bool QtMenuPopup::insideAnyPopup(const QPoint& global) const {
+    if (isVisible() && geometry().contains(global)) {
+        return true;
+    }
+    for (auto* sub : submenus_) {
+        if (sub->insideAnyPopup(global)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void QtMenuPopup::mousePressEvent(QMouseEvent* event) {
+    if (!rect().contains(event->position().toPoint())) {
+        QPoint global = event->globalPosition().toPoint();
+        QMenu* top = this;
+        while (auto* parentMenu = dynamic_cast<QtMenuPopup*>(top->parentWidget())) {
+            top = parentMenu;
+        }
+        auto* root = static_cast<QtMenuPopup*>(top);
+        if (root->insideAnyPopup(global)) {
+            QMenu::mousePressEvent(event);
+            return;
+        }
+        // A click outside: the model decides whether tracking ends.
+        root->menu_->cancelTracking();
+        event->accept();
+        return;
+    }
+    QMenu::mousePressEvent(event);
+}
+
+void QtMenuPopup::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        menu_->cancelTracking();
+        event->accept();
+        return;
+    }
+    QMenu::keyPressEvent(event);
+}
+
+void QtMenuPopup::showEvent(QShowEvent* event) {
+    QMenu::showEvent(event);
+    syncWindowFrame();
+    window_->orderFront();
+    menu_->willOpen(this);
+}
+
+void QtMenuPopup::hideEvent(QHideEvent* event) {
+    QMenu::hideEvent(event);
+    window_->orderOut();
+    if (menu_->session() == this) {
+        menu_->didClose();
+    }
+}
+
+void QtMenuPopup::moveEvent(QMoveEvent* event) {
+    QMenu::moveEvent(event);
+    syncWindowFrame();
+}
+
+void QtMenuPopup::resizeEvent(QResizeEvent* event) {
+    QMenu::resizeEvent(event);
+    syncWindowFrame();
+}
+
+void QtMenuPopup::syncWindowFrame() {
+    window_->setFrame(fromQtScreenRect(geometry()));
+    // The window's content view is not shown here; the rows are hosted one by one.
+    window_->contentView()->setHidden(true);
+}
+
+}  // namespace corvix

@@ -1,0 +1,88 @@
+#include "platform/qt/QtStatusBar.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QPalette>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include "platform/qt/QtGraphicsContext.h"
+#include "platform/qt/QtMenuPopup.h"
+
+namespace corvix {
+
+struct QtStatusBar::Entry {
+    std::shared_ptr<StatusItem> item;
+    std::unique_ptr<QSystemTrayIcon> icon;
+    QPointer<QtMenuPopup> popup;
+};
+
+QtStatusBar::QtStatusBar() = default;
+
+QtStatusBar::~QtStatusBar() {
+    for (auto& e : entries_) {
+        delete e->popup;
+    }
+}
+
+namespace {
+
+QIcon iconFor(const StatusItem& item) {
+    if (!item.image()) {
+        return {};
+    }
+    // Template icons follow the panel's text colour.
+    Color tint = Color::system(SystemColor::Label).withAlphaComponent(1);
+    QImage img = renderImage(*item.image(), {44, 44}, tint);
+    return QIcon(QPixmap::fromImage(img));
+}
+
+}  // namespace
+
+std::shared_ptr<StatusItem> QtStatusBar::statusItem(double length) {
+    auto entry = std::make_unique<Entry>();
+    entry->item = std::make_shared<StatusItem>(length);
+    entry->icon = std::make_unique<QSystemTrayIcon>();
+    Entry* raw = entry.get();
+    auto refresh = [raw] {
+        raw->icon->setIcon(iconFor(*raw->item));
+        QString tip = QString::fromStdString(raw->item->toolTip().empty() ? raw->item->title()
+                                                                          : raw->item->toolTip());
+        raw->icon->setToolTip(tip);
+        raw->icon->setVisible(raw->item->isVisible());
+    };
+    raw->item->onChange = refresh;
+    QObject::connect(raw->icon.get(), &QSystemTrayIcon::activated, raw->icon.get(),
+                     [this, raw](QSystemTrayIcon::ActivationReason) { openMenu(*raw->item); });
+    refresh();
+    entries_.push_back(std::move(entry));
+    return raw->item;
+}
+
+void QtStatusBar::removeStatusItem(const std::shared_ptr<StatusItem>& item) {
+    std::erase_if(entries_, [&](const auto& e) {
+        if (e->item != item) {
+            return false;
+        }
+        delete e->popup;
+        e->item->onChange = nullptr;
+        return true;
+    });
+}
+
+void QtStatusBar::openMenu(StatusItem& item) {
+    for (auto& e : entries_) {
+        if (e->item.get() != &item || !item.menu()) {
+            continue;
+        }
+        if (e->popup && e->popup->isVisible()) {
+            return;
+        }
+        delete e->popup;
+        e->popup = new QtMenuPopup(item.menu());
+        e->popup->setAttribute(Qt::WA_DeleteOnClose, false);
+        e->popup->popupAt(QCursor::pos());
+    }
+}
+
+}  // namespace corvix
