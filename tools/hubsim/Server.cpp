@@ -221,6 +221,7 @@ bool Server::start() {
     http_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     // Idle keep-alive connections hold a worker until this runs out, which also delays stop().
     http_->set_keep_alive_timeout(1);
+    http_->set_tcp_nodelay(true);
     installRoutes();
 
     if (options_.port == 0) {
@@ -381,37 +382,39 @@ void Server::dropStreams() {
     streamChanged_.notify_all();
 }
 
+void Server::record(const httplib::Request& req, int status) {
+    RecordedRequest entry;
+    entry.method = req.method;
+    entry.target = req.target;
+    std::string_view path(req.target);
+    path = path.substr(0, path.find('?'));
+    if (path.substr(0, kApiPrefix.size()) == kApiPrefix) {
+        entry.segments = splitSegments(path.substr(kApiPrefix.size()));
+    }
+    for (const auto& [name, value] : req.headers) {
+        std::string lowerName = name;
+        std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        entry.headers[lowerName] = value;
+    }
+    entry.body = req.body;
+    // httplib fills in 200 only when it writes an answer whose status was left unset.
+    entry.status = status < 0 ? 200 : status;
+    std::lock_guard lock(logMutex_);
+    if (requests_.size() >= 4096) {
+        requests_.erase(requests_.begin(), requests_.begin() + 1024);
+    }
+    requests_.push_back(std::move(entry));
+}
+
 void Server::installRoutes() {
     auto& http = *http_;
 
-    http.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
-        RecordedRequest record;
-        record.method = req.method;
-        record.target = req.target;
-        std::string_view path(req.target);
-        path = path.substr(0, path.find('?'));
-        if (path.substr(0, kApiPrefix.size()) == kApiPrefix) {
-            record.segments = splitSegments(path.substr(kApiPrefix.size()));
-        }
-        for (const auto& [name, value] : req.headers) {
-            std::string lowerName = name;
-            std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            record.headers[lowerName] = value;
-        }
-        record.body = req.body;
-        record.status = res.status;
-        {
-            std::lock_guard lock(logMutex_);
-            if (requests_.size() >= 4096) {
-                requests_.erase(requests_.begin(), requests_.begin() + 1024);
-            }
-            requests_.push_back(std::move(record));
-        }
-        if (options_.log) {
+    if (options_.log) {
+        http.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
             options_.log(req.method + " " + req.target + " -> " + std::to_string(res.status));
-        }
-    });
+        });
+    }
 
     // Faults and the token check come before any route.
     http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
@@ -426,11 +429,13 @@ void Server::installRoutes() {
             sendJson(res, 401,
                      json::object{{"status", false},
                                   {"message", "Missing or wrong X-Mac-Control-Token"}});
+            record(req, res.status);
             return httplib::Server::HandlerResponse::Handled;
         }
         if (roll(f.failRate)) {
             sendJson(res, 500,
                      json::object{{"status", false}, {"message", "Simulated server error"}});
+            record(req, res.status);
             return httplib::Server::HandlerResponse::Handled;
         }
         const bool isStream = req.target.find("/state/stream") != std::string::npos;
@@ -438,12 +443,20 @@ void Server::installRoutes() {
             sendJson(res, 200,
                      json::object{{"status", false},
                                   {"message", "Simulated hub failure: the hub is busy"}});
+            record(req, res.status);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
 
     auto api = [this](const httplib::Request& req, httplib::Response& res) {
+        // Recorded before the answer goes out, so a client that has its answer finds it logged.
+        struct RecordOnExit {
+            Server& server;
+            const httplib::Request& req;
+            httplib::Response& res;
+            ~RecordOnExit() { server.record(req, res.status); }
+        } recordOnExit{*this, req, res};
         std::string_view path(req.target);
         path = path.substr(0, path.find('?'));
         const auto s = splitSegments(path.substr(kApiPrefix.size()));

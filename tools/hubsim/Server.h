@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+namespace httplib {
+struct Request;
+}
+
 namespace hubsim {
 
 enum class MalformedState { None, NotJson, NotObject, Deep };
@@ -114,6 +118,7 @@ class Server {
     struct StreamState;
 
     void installRoutes();
+    void record(const httplib::Request& req, int status);
     void announce(const std::string& reason);
     void tickLoop();
     bool roll(double rate);
