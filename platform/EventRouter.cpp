@@ -55,7 +55,15 @@ bool EventRouter::dispatch(const Event& event) {
             if (!hit) {
                 return false;
             }
-            if (window_ && !window_->isKeyWindow() && !hit->acceptsFirstMouse(event)) {
+            auto acceptsFirstMouse = [&event](View* v) {
+                for (; v; v = v->superview()) {
+                    if (v->acceptsFirstMouse(event)) {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            if (window_ && !window_->isKeyWindow() && !acceptsFirstMouse(hit)) {
                 // The click only activates the window.
                 if (window_->canBecomeKeyWindow()) {
                     window_->makeKeyWindow();

@@ -342,13 +342,35 @@ View* View::hitTest(Point p) {
     return this;
 }
 
-void View::mouseDown(const Event&) {}
-void View::mouseDragged(const Event&) {}
-void View::mouseUp(const Event&) {}
+// Unhandled presses travel up the view chain, so a label over a clickable row lets the row
+// take the click.
+void View::mouseDown(const Event& event) {
+    if (superview_) {
+        superview_->mouseDown(event);
+    }
+}
+
+void View::mouseDragged(const Event& event) {
+    if (superview_) {
+        superview_->mouseDragged(event);
+    }
+}
+
+void View::mouseUp(const Event& event) {
+    if (superview_) {
+        superview_->mouseUp(event);
+    }
+}
+
 void View::mouseMoved(const Event&) {}
 void View::mouseEntered(const Event&) {}
 void View::mouseExited(const Event&) {}
-void View::rightMouseDown(const Event&) {}
+
+void View::rightMouseDown(const Event& event) {
+    if (superview_) {
+        superview_->rightMouseDown(event);
+    }
+}
 
 void View::scrollWheel(const Event& event) {
     if (superview_) {

@@ -123,7 +123,7 @@ class View : public std::enable_shared_from_this<View> {
     /// The backing layer; null unless the view wants a layer.
     Layer* layer() const { return layer_.get(); }
 
-    // Events. The handlers do nothing by default (key events go up the view chain).
+    // Events. Unhandled presses and keys go up the view chain; tracking events stop here.
     /// The deepest visible view under `p` (in the superview's coordinates), or null.
     virtual View* hitTest(Point p);
     virtual void mouseDown(const Event& event);
@@ -136,7 +136,8 @@ class View : public std::enable_shared_from_this<View> {
     virtual void scrollWheel(const Event& event);
     virtual void keyDown(const Event& event);
     virtual void keyUp(const Event& event);
-    /// Whether a click in an inactive window reaches this view instead of only activating.
+    /// Whether a click in an inactive window reaches this view instead of only activating
+    /// (the click is delivered when the view or one of its ancestors accepts it).
     virtual bool acceptsFirstMouse(const Event& event) const;
     virtual bool acceptsFirstResponder() const { return false; }
     virtual bool becomeFirstResponder() { return true; }
