@@ -147,11 +147,15 @@ void MenuBuilder::buildOffline(StayOpenMenu& target, std::string_view message) {
 
 void MenuBuilder::addFooter(StayOpenMenu& target, bool serverReachable) {
     const auto weak = lifetime_.weak();
-    // The callbacks are read when clicked, through the builder, so rows outliving it do nothing.
+    // Read through the builder when clicked, so rows outliving it do nothing; called on a copy,
+    // because Quit may end the builder's owner while the callback runs.
     auto call = [this, weak](const std::function<void()> MenuBuilder::*callback) {
         return [this, weak, callback] {
-            if (!weak.expired() && this->*callback) {
-                (this->*callback)();
+            if (weak.expired()) {
+                return;
+            }
+            if (const std::function<void()> run = this->*callback) {
+                run();
             }
         };
     };
@@ -184,7 +188,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     diagnostics.gauge("music_artwork_cache_entries", 0);
     diagnostics.gauge("media_app_icon_cache_entries", 0);
 
-    // Keep the document alive for the records the rows below point into.
+    // Runs started from the rows rebuild from this document.
     currentState = state;
     playbackUpdateHandlers.clear();
     activeMusicPlayer.reset();
