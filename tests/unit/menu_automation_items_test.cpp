@@ -247,15 +247,5 @@ TEST_F(MenuAutomationItemsTest, ARunEndingAfterTheBuilderIsGoneDoesNothing) {
     EXPECT_EQ(menu.refreshes, 0);
 }
 
-TEST_F(MenuAutomationItemsTest, ProgramRowsFallBackToTheNameThenProgram) {
-    auto state = stateFromText(R"({"programScenes": [
-        {"id": "a", "name": "Named", "programBuilderType": "scene"},
-        {"id": "b", "programBuilderType": "scene"}
-    ]})");
-    menu.builder->build(*menu.root, state);
-    EXPECT_EQ(testing::outline(*menu.submenu("Scenes")),
-              (Lines{"Scenes (disabled)", "---", "Named", "Program"}));
-}
-
 }  // namespace
 }  // namespace corvix

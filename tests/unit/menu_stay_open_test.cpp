@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "MenuTestSupport.h"
-#include "menu/FlippedDocumentView.h"
 #include "menu/StayOpenSlider.h"
 #include "menu/StayOpenStepper.h"
 #include "platform/Window.h"
@@ -209,18 +208,6 @@ TEST_F(MenuStayOpenTest, AHeldStepperKeepsTheMenuOpenAndSteps) {
     pointer.release({13, 20});
     root->cancelTracking();
     EXPECT_FALSE(root->isOpen());
-
-    // Without a menu set, a press simply steps.
-    auto loose = std::make_shared<StayOpenStepper>(Rect(0, 0, 26, 24));
-    loose->setMaxValue(10);
-    router.setRoot(loose);
-    EventDriver(router).click({13, 20});
-    EXPECT_EQ(loose->doubleValue(), 1);
-}
-
-TEST(MenuFlippedDocumentViewTest, StartsAtTheTopLeft) {
-    FlippedDocumentView view(Rect(0, 0, 100, 400));
-    EXPECT_TRUE(view.isFlipped());
 }
 
 }  // namespace
