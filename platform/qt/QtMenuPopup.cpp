@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWidgetAction>
 
 #include "platform/qt/QtGraphicsContext.h"
@@ -41,6 +42,7 @@ QtMenuPopup::QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent)
       window_(std::make_shared<Window>(Rect(0, 0, 1, 1), WindowStyleBorderless)) {
     window_->setLevel(WindowLevel::PopUpMenu);
     window_->setPeer(std::make_unique<PopupPeer>(*this));
+    connect(this, &QMenu::hovered, this, [this](QAction*) { hideViewSubmenus(nullptr); });
     build();
 }
 
@@ -48,6 +50,10 @@ QtMenuPopup::~QtMenuPopup() {
     if (menu_ && menu_->session() == this) {
         menu_->didClose();
     }
+    // The row hosts draw through `window_` and may still get a leave event while QMenu tears
+    // them down; remove them while this object (and so the window) is whole.
+    rows_.clear();
+    clear();
 }
 
 void QtMenuPopup::build() {
@@ -67,12 +73,19 @@ void QtMenuPopup::build() {
         }
         QAction* action = nullptr;
         ViewHostWidget* host = nullptr;
+        QtMenuPopup* viewSubmenu = nullptr;
         if (item->view()) {
             auto* widgetAction = new QWidgetAction(this);
             host = new ViewHostWidget(item->view(), window_.get());
             widgetAction->setDefaultWidget(host);
             action = widgetAction;
             addAction(action);
+            host->installEventFilter(this);
+            if (item->submenu()) {
+                auto* sub = new QtMenuPopup(item->submenu(), this);
+                submenus_.push_back(sub);
+                viewSubmenu = sub;
+            }
         } else if (item->submenu()) {
             auto* sub = new QtMenuPopup(item->submenu(), this);
             sub->setTitle(QString::fromStdString(item->title()));
@@ -95,9 +108,80 @@ void QtMenuPopup::build() {
         }
         action->setEnabled(item->isEnabled());
         action->setToolTip(QString::fromStdString(item->toolTip()));
-        rows_.push_back({item.get(), action, host});
+        rows_.push_back({item.get(), action, host, viewSubmenu});
     }
     setToolTipsVisible(true);
+}
+
+bool QtMenuPopup::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseButtonPress) {
+        for (const auto& row : rows_) {
+            if (row.host != watched) {
+                continue;
+            }
+            hideViewSubmenus(row.viewSubmenu);
+            if (row.viewSubmenu && row.action->isEnabled()) {
+                showViewSubmenu(row);
+            }
+            break;
+        }
+    }
+    return QMenu::eventFilter(watched, event);
+}
+
+void QtMenuPopup::showViewSubmenu(const Row& row) {
+    if (row.viewSubmenu->isVisible()) {
+        return;
+    }
+    // Beside the menu, level with the row: on the right when it fits, else on the left.
+    const QSize size = row.viewSubmenu->sizeHint();
+    const QRect available = screen() ? screen()->availableGeometry() : QRect();
+    const QRect menuFrame = geometry();
+    QPoint position(menuFrame.right() + 1, row.host->mapToGlobal(QPoint(0, 0)).y() - 4);
+    if (available.isValid() && position.x() + size.width() > available.right()) {
+        position.setX(menuFrame.left() - size.width());
+    }
+    row.viewSubmenu->popup(position);
+}
+
+void QtMenuPopup::pointerMovedTo(const QPoint& global) {
+    for (const auto& row : rows_) {
+        if (!row.host || !row.host->isVisible()) {
+            continue;
+        }
+        const QRect rowFrame(row.host->mapToGlobal(QPoint(0, 0)), row.host->size());
+        if (rowFrame.contains(global)) {
+            hideViewSubmenus(row.viewSubmenu);
+            if (row.viewSubmenu && row.action->isEnabled()) {
+                showViewSubmenu(row);
+            }
+            return;
+        }
+    }
+}
+
+void QtMenuPopup::mouseMoveEvent(QMouseEvent* event) {
+    // While a submenu is open it receives every pointer move; those over the menu that opened
+    // it decide which row's submenu is shown, as a platform menu does.
+    if (!rect().contains(event->position().toPoint())) {
+        if (auto* parentMenu = dynamic_cast<QtMenuPopup*>(parentWidget());
+            parentMenu && parentMenu->isVisible()) {
+            const QPoint global = event->globalPosition().toPoint();
+            if (parentMenu->geometry().contains(global)) {
+                parentMenu->pointerMovedTo(global);
+                return;
+            }
+        }
+    }
+    QMenu::mouseMoveEvent(event);
+}
+
+void QtMenuPopup::hideViewSubmenus(const QtMenuPopup* except) {
+    for (const auto& row : rows_) {
+        if (row.viewSubmenu && row.viewSubmenu != except && row.viewSubmenu->isVisible()) {
+            row.viewSubmenu->hide();
+        }
+    }
 }
 
 void QtMenuPopup::popupAt(const QPoint& globalPos) {
@@ -136,10 +220,33 @@ void QtMenuPopup::itemChanged(MenuItem& item) {
 }
 
 void QtMenuPopup::itemsChanged() {
-    build();
-    if (isVisible()) {
-        adjustSize();
+    // A rebuild of the model arrives as many changes (remove all, then add each item); the
+    // rows are rebuilt once, after the model is done, and never inside a row's own event.
+    if (rebuildPending_) {
+        return;
     }
+    rebuildPending_ = true;
+    std::optional<std::size_t> openRow;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].viewSubmenu && rows_[i].viewSubmenu->isVisible()) {
+            openRow = i;
+        }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, openRow] {
+            rebuildPending_ = false;
+            build();
+            if (!isVisible()) {
+                return;
+            }
+            adjustSize();
+            // The submenu that was open opens again on its new row.
+            if (openRow && *openRow < rows_.size() && rows_[*openRow].viewSubmenu) {
+                showViewSubmenu(rows_[*openRow]);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 bool QtMenuPopup::insideAnyPopup(const QPoint& global) const {

@@ -30,6 +30,7 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     void itemsChanged() override;
 
   protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -49,10 +50,19 @@ class QtMenuPopup final : public QMenu, public MenuSession {
         MenuItem* item;
         QAction* action;
         ViewHostWidget* host;
+        QtMenuPopup* viewSubmenu;  // the submenu of a row drawn by its own view
     };
+    /// Rows drawn by a view get no submenu handling from QMenu: open theirs on hover and click,
+    /// and close it when the pointer moves to another row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showViewSubmenu(const Row& row);
+    void hideViewSubmenus(const QtMenuPopup* except);
+    /// A submenu saw the pointer leave it over this menu: follow it to the row beneath.
+    void pointerMovedTo(const QPoint& global);
     std::vector<Row> rows_;
     std::vector<QtMenuPopup*> submenus_;
     bool closing_ = false;
+    bool rebuildPending_ = false;
 };
 
 }  // namespace corvix

@@ -49,7 +49,8 @@ std::shared_ptr<StatusItem> QtStatusBar::statusItem(double length) {
         QString tip = QString::fromStdString(raw->item->toolTip().empty() ? raw->item->title()
                                                                           : raw->item->toolTip());
         raw->icon->setToolTip(tip);
-        raw->icon->setVisible(raw->item->isVisible());
+        // A tray icon shown before it has an image is left out by some tray hosts.
+        raw->icon->setVisible(raw->item->isVisible() && raw->item->image() != nullptr);
     };
     raw->item->onChange = refresh;
     QObject::connect(raw->icon.get(), &QSystemTrayIcon::activated, raw->icon.get(),
@@ -64,7 +65,12 @@ void QtStatusBar::removeStatusItem(const std::shared_ptr<StatusItem>& item) {
         if (e->item != item) {
             return false;
         }
-        delete e->popup;
+        // The item may be removed from inside one of its menu's rows (Quit): the popup goes once
+        // that event is over.
+        if (e->popup) {
+            e->popup->hide();
+            e->popup->deleteLater();
+        }
         e->item->onChange = nullptr;
         return true;
     });
