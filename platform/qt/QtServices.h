@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/PlatformServices.h"
+#include "platform/ProcessControl.h"
 #include "platform/qt/QtAlertPresenter.h"
+#include "platform/qt/QtApplication.h"
 #include "platform/qt/QtDesktopServices.h"
 #include "platform/qt/QtRunLoop.h"
 #include "platform/qt/QtStatusBar.h"
@@ -22,6 +24,8 @@ struct QtServices {
     QtImageService images;
     QtStatusBar statusBar;
     QtColorPanel colorPanel;
+    QtApplication application;
+    PosixProcessControl processes;
 
     void installInto(PlatformServices& services) {
         services.runLoop = &runLoop;
@@ -33,6 +37,8 @@ struct QtServices {
         services.images = &images;
         services.statusBar = &statusBar;
         services.colorPanel = &colorPanel;
+        services.application = &application;
+        services.processes = &processes;
     }
 };
 

@@ -1,0 +1,318 @@
+#include "app/AppDelegate.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "app/LaunchConfiguration.h"
+#include "app/RuntimeDiagnostics.h"
+#include "app/StructureSignature.h"
+#include "menu/MenuBuilder.h"
+#include "menu/StayOpenMenu.h"
+#include "platform/Appearance.h"
+#include "platform/Environment.h"
+#include "platform/GraphicsContext.h"
+#include "platform/PlatformServices.h"
+#include "platform/ProcessControl.h"
+#include "platform/Symbols.h"
+#include "platform/Url.h"
+#include "platform/Workspace.h"
+#include "state/StateAccessors.h"
+
+namespace corvix {
+
+namespace {
+constexpr double kRowWidth = 326;
+RuntimeDiagnostics& diagnostics() {
+    return RuntimeDiagnostics::menuBar();
+}
+
+/// The image in `path`, or null when the file is missing or not an image.
+ImagePtr loadImageFile(const std::string& path) {
+    ImageService* images = platformServices().images;
+    std::ifstream in(path, std::ios::binary);
+    if (!images || !in) {
+        return nullptr;
+    }
+    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+    return data.empty() ? nullptr : images->decode(data);
+}
+}  // namespace
+
+AppDelegate::AppDelegate()
+    : menu_(std::make_shared<StayOpenMenu>()),
+      client_(std::make_unique<OrbeluneClient>()),
+      loop_(*platformServices().runLoop) {
+    if (StatusBar* bar = platformServices().statusBar) {
+        statusItem_ = bar->statusItem(StatusItem::VariableLength);
+    }
+}
+
+AppDelegate::~AppDelegate() = default;
+
+std::function<void()> AppDelegate::weakly(std::function<void(AppDelegate&)> action) {
+    return [this, alive = lifetime_.weak(), action = std::move(action)] {
+        if (!alive.expired()) {
+            action(*this);
+        }
+    };
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    const PlatformServices& services = platformServices();
+    if (services.application) {
+        services.application->setActivationPolicy(ActivationPolicy::Accessory);
+    }
+    menu_->setDelegate(shared_from_this());
+
+    setStatusItemIcon();
+
+    // The notch player is created here once it exists.
+
+    builder_ = std::make_unique<MenuBuilder>(
+        kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_,
+        weakly([](AppDelegate& d) { d.openDashboard(); }),
+        weakly([](AppDelegate& d) { d.openSettings(); }),
+        weakly([](AppDelegate& d) { d.refresh(false); }), weakly([](AppDelegate& d) { d.quit(); }));
+    builder_->buildLoading(*menu_, kLoadingMessage);
+    if (statusItem_) {
+        statusItem_->setMenu(menu_);
+    }
+
+    refresh(true);
+
+    stateStreamClient_ = std::make_unique<MacControlStateStreamClient>(
+        *client_, weakly([](AppDelegate& d) { d.refresh(false); }),
+        MacControlStateStreamClient::kInitialReconnectDelayNs);
+    stateStreamClient_->start();
+
+    startFallbackRefreshTimer();
+    startParentMonitor();
+
+    if (services.appearance) {
+        appearanceObserver_ =
+            services.appearance->onChange(weakly([](AppDelegate& d) { d.appearanceDidChange(); }));
+    }
+}
+
+void AppDelegate::setStatusItemIcon() {
+    if (!statusItem_) {
+        return;
+    }
+    const Environment& environment = *platformServices().environment;
+    ImagePtr image;
+    if (auto path = LaunchConfiguration::iconPath(environment)) {
+        image = loadImageFile(*path);
+        if (image) {
+            image->setSize(Size{18, 18});
+            image->setTemplate(LaunchConfiguration::iconIsTemplate(environment));
+        }
+    }
+    if (!image) {
+        image = systemSymbolImage("house.fill", "Orbelune OS");
+        if (image) {
+            image->setTemplate(true);
+        }
+    }
+    statusItem_->setImage(image);
+    statusItem_->setImagePosition(ImagePosition::ImageLeft);
+}
+
+void AppDelegate::startFallbackRefreshTimer() {
+    if (fallbackRefreshTimer_) {
+        fallbackRefreshTimer_->cancel();
+    }
+    fallbackRefreshTimer_ =
+        loop_.every(kFallbackRefreshInterval, weakly([](AppDelegate& d) { d.refresh(false); }));
+    diagnostics().gauge("fallback_refresh_timer_active", 1);
+}
+
+void AppDelegate::startParentMonitor() {
+    const std::int32_t pid = LaunchConfiguration::parentPid(*platformServices().environment);
+    if (pid <= 0) {
+        return;
+    }
+    // The watch holds only the process identifier; the end goes through the normal path.
+    parentTimer_ = loop_.every(kParentWatchInterval, [pid] {
+        const PlatformServices& services = platformServices();
+        if (services.processes && !services.processes->probe(pid) && services.application) {
+            services.application->terminate();
+        }
+    });
+    diagnostics().gauge("parent_monitor_timer_active", 1);
+}
+
+void AppDelegate::openDashboard() {
+    openURL(LaunchConfiguration::dashboardURL(*platformServices().environment));
+}
+
+void AppDelegate::openURL(const std::string& text) {
+    auto url = Url::parseAbsolute(text);
+    if (!url) {
+        return;  // not a URL: nothing to open, nothing to report
+    }
+    if (Workspace* workspace = platformServices().workspace) {
+        workspace->openURL(url->toString());
+    }
+}
+
+void AppDelegate::openSettings() {
+    // The settings window is created here on first use once it exists; until then there is
+    // nothing to bring to the front.
+    if (Application* application = platformServices().application) {
+        application->activate(true);
+    }
+}
+
+void AppDelegate::quit() {
+    const PlatformServices& services = platformServices();
+    const std::int32_t pid = LaunchConfiguration::parentPid(*services.environment);
+    if (pid > 0 && services.processes) {
+        services.processes->requestTermination(pid);
+    }
+    if (services.application) {
+        services.application->terminate();
+    }
+}
+
+void AppDelegate::menuWillOpen(Menu&) {
+    menuIsOpen_ = true;
+    diagnostics().gauge("menu_visible", 1);
+    refresh(true);
+}
+
+void AppDelegate::menuDidClose(Menu&) {
+    menuIsOpen_ = false;
+    diagnostics().gauge("menu_visible", 0);
+    diagnostics().persist();
+}
+
+void AppDelegate::appearanceDidChange() {
+    lastStructureSignature_.reset();
+    refresh(true);
+}
+
+bool AppDelegate::isVisible() const {
+    // The notch player adds itself here once it exists.
+    return menuIsOpen_;
+}
+
+void AppDelegate::refresh(bool force) {
+    diagnostics().event("refresh_requested");
+    const MenuRefreshRequest request = refreshGate_.request(force, isVisible(), loop_.now());
+    switch (request.kind) {
+        case MenuRefreshRequest::Kind::CoalescedInFlight:
+            diagnostics().count("refresh_coalesced_in_flight");
+            return;
+        case MenuRefreshRequest::Kind::CoalescedScheduled:
+            diagnostics().count("refresh_coalesced_scheduled");
+            return;
+        case MenuRefreshRequest::Kind::Schedule:
+            break;
+    }
+    if (request.replacesScheduled && scheduledRefreshTask_) {
+        scheduledRefreshTask_->cancel();
+        scheduledRefreshTask_.reset();
+    }
+    scheduledRefreshTask_ = loop_.after(request.delay, weakly([](AppDelegate& d) {
+                                            d.scheduledRefreshTask_.reset();
+                                            d.startRefresh();
+                                        }));
+}
+
+void AppDelegate::startRefresh() {
+    if (!refreshGate_.begin(loop_.now())) {
+        return;
+    }
+    const Duration startedAt = loop_.now();
+    diagnostics().gauge("refresh_active", 1);
+    auto alive = lifetime_.weak();
+    refreshTask_ = client_->fetchState([this, alive, startedAt](Result<JsonObject> result) {
+        if (alive.expired()) {
+            return;
+        }
+        finishRefresh(std::move(result), startedAt);
+    });
+}
+
+void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
+    if (result.ok()) {
+        auto state = std::make_shared<const JsonObject>(std::move(result.value()));
+        // The local audio player follows the state here once it exists.
+        std::string signature = menuStructureSignature(*state);
+        if (lastStructureSignature_ && *lastStructureSignature_ == signature) {
+            if (builder_->updatePlayback(state)) {
+                diagnostics().count("refresh_playback_only");
+            }
+        } else {
+            builder_->build(*menu_, state);
+            lastStructureSignature_ = std::move(signature);
+            diagnostics().event("refresh_structural_rebuild");
+        }
+        settleStatusItem();
+        // The notch player is handed the state here once it exists.
+        diagnostics().event("refresh_completed");
+        diagnostics().gauge(
+            "last_refresh_duration_ms",
+            std::chrono::duration_cast<std::chrono::milliseconds>(loop_.now() - startedAt).count());
+    } else if (!isCancellationError(result.error())) {
+        builder_->buildOffline(*menu_, result.error().description);
+        lastStructureSignature_.reset();
+        diagnostics().count("refresh_failed");
+    }
+    refreshTask_ = TaskHandle();
+    diagnostics().gauge("refresh_active", 0);
+    if (refreshGate_.finish()) {
+        refresh(false);
+    }
+}
+
+void AppDelegate::settleStatusItem() {
+    if (!statusItem_) {
+        return;
+    }
+    statusItem_->setTitle("");
+    statusItem_->setImagePosition(ImagePosition::ImageOnly);
+    statusItem_->setLength(StatusItem::SquareLength);
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (refreshTask_) {
+        refreshTask_.cancel();
+        refreshTask_ = TaskHandle();
+    }
+    if (scheduledRefreshTask_) {
+        scheduledRefreshTask_->cancel();
+        scheduledRefreshTask_.reset();
+    }
+    refreshGate_.cancelScheduled();
+
+    if (fallbackRefreshTimer_) {
+        fallbackRefreshTimer_->cancel();
+        fallbackRefreshTimer_.reset();
+    }
+    diagnostics().gauge("fallback_refresh_timer_active", 0);
+
+    if (stateStreamClient_) {
+        stateStreamClient_->stop();
+        stateStreamClient_.reset();
+    }
+
+    if (parentTimer_) {
+        parentTimer_->cancel();
+        parentTimer_.reset();
+    }
+    diagnostics().gauge("parent_monitor_timer_active", 0);
+
+    // The notch player is hidden and dropped here once it exists.
+
+    if (statusItem_) {
+        if (StatusBar* bar = platformServices().statusBar) {
+            bar->removeStatusItem(statusItem_);
+        }
+    }
+    appearanceObserver_.reset();
+    diagnostics().persist();
+}
+
+}  // namespace corvix

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Runs the hub simulator and Corvix under a virtual display with a tray host, opens the menu as
+# a user would (a click on the tray icon, then the pointer over a room and the "AV Flow" row),
+# saves screenshots to out/screenshots/ and stops everything it started.
+# Expects a build in build/ (scripts/run.sh makes one).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out="$root/out/screenshots"
+mkdir -p "$out"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A free display number.
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+# tint2 waits for a window manager unless the root window says how the desktop is laid out.
+xprop -root -f _NET_NUMBER_OF_DESKTOPS 32c -set _NET_NUMBER_OF_DESKTOPS 1
+xprop -root -f _NET_CURRENT_DESKTOP 32c -set _NET_CURRENT_DESKTOP 0
+xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, 1280, 800"
+xsetroot -solid "#3a5a78" 2>/dev/null || true
+
+cat >"$work/tint2rc" <<'RC'
+rounded = 0
+border_width = 0
+background_color = #202020 100
+border_color = #000000 0
+
+panel_items = S
+panel_position = top right horizontal
+panel_size = 100% 30
+panel_margin = 0 0
+panel_padding = 6 0 6
+panel_background_id = 1
+panel_layer = top
+strut_policy = follow_size
+wm_menu = 0
+systray_padding = 4 4 6
+systray_background_id = 0
+systray_icon_size = 22
+RC
+tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
+pids+=($!)
+
+build/tools/hubsim/hubsim --port 0 --token-file "$work/token" --quiet >"$work/hubsim.log" 2>&1 &
+pids+=($!)
+port=""
+for _ in $(seq 50); do
+    port=$(grep -o '127.0.0.1:[0-9]*' "$work/hubsim.log" 2>/dev/null | head -1 | cut -d: -f2 || true)
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+[ -n "$port" ] || { echo "the hub simulator did not start" >&2; cat "$work/hubsim.log" >&2; exit 1; }
+
+env ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control" \
+    ORBELUNE_MAC_CONTROL_TOKEN_FILE="$work/token" \
+    ORBELUNE_DASHBOARD_URL="http://127.0.0.1:$port/os" \
+    ORBELUNE_RUNTIME_DIAGNOSTICS=1 \
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" \
+    QT_QPA_PLATFORM=xcb \
+    build/corvix >"$work/corvix.log" 2>&1 &
+corvix=$!
+pids+=($corvix)
+
+# The tray icon is the window tint2 embedded for us.
+icon=""
+for _ in $(seq 100); do
+    icon=$(xdotool search --classname corvix 2>/dev/null | while read -r w; do
+        geometry=$(xdotool getwindowgeometry "$w" 2>/dev/null | grep Geometry | awk '{print $2}')
+        if [ "$geometry" = "22x22" ]; then echo "$w"; fi
+    done | head -1 || true)
+    [ -n "$icon" ] && break
+    sleep 0.1
+done
+[ -n "$icon" ] || { echo "no tray icon appeared" >&2; cat "$work/corvix.log" >&2; exit 1; }
+sleep 1.5  # the first refresh builds the menu
+
+shot() { import -window root "$out/$1.png"; echo "saved $out/$1.png"; }
+# Moves the pointer over a row (a small step first, so hover tracking sees an entry).
+hover() { xdotool mousemove "$1" $(($2 + 3)); sleep 0.2; xdotool mousemove "$1" "$2"; sleep 1.0; }
+
+shot 01-desktop
+xdotool mousemove --window "$icon" 11 11 click 1
+sleep 1.2
+shot 02-menu
+# Rows of the top-level menu, from the menu's own window.
+menu=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+    size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+    width=${size%x*}
+    if [ "$width" -gt 300 ]; then echo "$w"; fi
+done | head -1 || true)
+[ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+menu_x=$X menu_y=$Y
+hover $((menu_x + 150)) $((menu_y + 140))
+shot 03-room-submenu
+hover $((menu_x + 150)) $((menu_y + 292))
+shot 04-av-flow-submenu
+hover $((menu_x + 150)) $((menu_y + 322))
+shot 05-scenes-submenu
+
+# Quit from the footer ends the program cleanly.
+hover $((menu_x + 150)) $((menu_y + 444))
+xdotool click 1
+for _ in $(seq 50); do
+    kill -0 "$corvix" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$corvix" 2>/dev/null; then
+    echo "Corvix did not quit" >&2
+    exit 1
+fi
+echo "Corvix quit cleanly; screenshots are in $out"
