@@ -1,15 +1,41 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and starts the hub simulator on loopback with
-# its token file. Stop it with Ctrl-C.
+# The main job: installs what is missing, builds, starts the hub simulator on loopback with its
+# own token file and starts Corvix pointed at it. With a display it runs until you quit Corvix
+# (or press Ctrl-C); without one it runs under a virtual display, saves screenshots to
+# out/screenshots/ and exits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/bootstrap.sh
 cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j2 --target hubsim
+cmake --build build -j2 --target corvix hubsim
 
-port="${CORVIX_HUB_PORT:-8080}"
-token_file="${ORBELUNE_MAC_CONTROL_TOKEN_FILE:-$HOME/.orbelune/mac-control/token}"
-echo "Starting the hub simulator on http://127.0.0.1:${port}/app/os/mac-control/"
-echo "Try: curl -H \"X-Mac-Control-Token: \$(cat ${token_file})\" http://127.0.0.1:${port}/app/os/mac-control/state"
-exec build/tools/hubsim/hubsim --port "${port}" --token-file "${token_file}"
+if [ -z "${DISPLAY:-}" ]; then
+    exec scripts/screenshots.sh
+fi
+
+work=$(mktemp -d)
+hub_pid=""
+cleanup() {
+    [ -n "$hub_pid" ] && kill "$hub_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# Port 0: the simulator picks a free port, so a real hub on 8080 is never disturbed.
+build/tools/hubsim/hubsim --port 0 --token-file "$work/token" >"$work/hubsim.log" 2>&1 &
+hub_pid=$!
+port=""
+for _ in $(seq 50); do
+    port=$(grep -o '127.0.0.1:[0-9]*' "$work/hubsim.log" 2>/dev/null | head -1 | cut -d: -f2 || true)
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+[ -n "$port" ] || { cat "$work/hubsim.log" >&2; exit 1; }
+echo "Hub simulator: http://127.0.0.1:$port/app/os/mac-control/ (dashboard http://127.0.0.1:$port/os)"
+echo "Starting Corvix; quit it from its tray menu."
+ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control" \
+ORBELUNE_MAC_CONTROL_TOKEN_FILE="$work/token" \
+ORBELUNE_DASHBOARD_URL="http://127.0.0.1:$port/os" \
+    build/corvix

@@ -1,0 +1,167 @@
+// The program's core against the hub simulator over loopback: the real curl client, the real
+// event stream, the headless user interface.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "../unit/MenuTestSupport.h"
+#include "Server.h"
+#include "app/AppDelegate.h"
+#include "app/RuntimeDiagnostics.h"
+#include "menu/StayOpenMenu.h"
+#include "platform/ThreadRunLoop.h"
+#include "platform/curl/CurlHttpClient.h"
+#include "platform/testing/HeadlessApplication.h"
+#include "platform/testing/HeadlessUi.h"
+#include "platform/testing/RecordingAlertPresenter.h"
+
+namespace corvix {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::outline;
+
+constexpr const char* kToken = "app-hubsim-token";
+
+class AppAgainstHubsimTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        hubsim::ServerOptions options;
+        options.token = kToken;
+        hub = std::make_unique<hubsim::Server>(options);
+        ASSERT_TRUE(hub->start()) << hub->lastError();
+        dir = std::filesystem::temp_directory_path() /
+              ("corvix-app-hubsim-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "token") << kToken << "\n";
+        environment.set("ORBELUNE_MAC_CONTROL_BASE_URL", hub->baseUrl());
+        environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", (dir / "token").string());
+        environment.set("HOME", (dir / "home").string());
+        environment.set("ORBELUNE_RUNTIME_DIAGNOSTICS", "1");
+
+        previous = platformServices();
+        PlatformServices services;
+        services.runLoop = &loop;
+        services.http = http.get();
+        services.defaults = &defaults;
+        services.environment = &environment;
+        services.alerts = &alerts;
+        services.screens = &screens;
+        services.appearance = &appearance;
+        services.workspace = &workspace;
+        services.statusBar = &statusBar;
+        services.images = &images;
+        services.application = &application;
+        services.processes = &processes;
+        installPlatformServices(services);
+        RuntimeDiagnostics::resetMenuBar();
+    }
+
+    void TearDown() override {
+        if (delegate) {
+            application.terminate();
+            delegate.reset();
+        }
+        http.reset();
+        hub->stop();
+        RuntimeDiagnostics::resetMenuBar();
+        installPlatformServices(previous);
+        std::filesystem::remove_all(dir);
+    }
+
+    void launch() {
+        delegate = std::make_shared<AppDelegate>();
+        application.setDelegate(delegate);
+        delegate->applicationDidFinishLaunching();
+    }
+
+    bool menuShows(const std::string& line) const {
+        auto lines = outline(*delegate->menu());
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    std::int64_t counter(const char* name) const {
+        auto counters = RuntimeDiagnostics::menuBar().counters();
+        auto it = counters.find(name);
+        return it == counters.end() ? 0 : it->second;
+    }
+
+    ThreadRunLoop loop;
+    std::unique_ptr<CurlHttpClient> http = std::make_unique<CurlHttpClient>(loop);
+    InMemoryUserDefaults defaults;
+    MapEnvironment environment;
+    RecordingAlertPresenter alerts;
+    HeadlessScreens screens;
+    HeadlessAppearance appearance;
+    RecordingWorkspace workspace;
+    HeadlessStatusBar statusBar;
+    HeadlessImageService images;
+    HeadlessApplication application;
+    FakeProcessControl processes;
+    std::unique_ptr<hubsim::Server> hub;
+    std::filesystem::path dir;
+    std::shared_ptr<AppDelegate> delegate;
+    PlatformServices previous;
+};
+
+TEST_F(AppAgainstHubsimTest, LaunchBuildsTheMenuAndASceneRunComesBackThroughTheStream) {
+    launch();
+    ASSERT_TRUE(loop.runUntil([&] { return menuShows("Rooms (disabled)"); }, 10s))
+        << ::testing::PrintToString(outline(*delegate->menu()));
+    EXPECT_TRUE(menuShows("Scenes >"));
+    EXPECT_TRUE(menuShows("Refresh"));
+
+    // Run the first scene from its row in the "Scenes" submenu, as a click on it does.
+    MenuItem* scenes = testing::itemTitled(*delegate->menu(), "Scenes");
+    ASSERT_TRUE(scenes && scenes->submenu());
+    std::shared_ptr<View> row;
+    for (const auto& item : scenes->submenu()->itemArray()) {
+        if (item->view() && item->isEnabled() && !item->title().empty() &&
+            item->title() != "Scenes") {
+            row = item->view();
+            break;
+        }
+    }
+    ASSERT_TRUE(row);
+    // The menu is open while the user clicks, so refreshes are spaced by one second.
+    delegate->menuWillOpen(*delegate->menu());
+    ASSERT_TRUE(loop.runUntil([&] { return counter("refresh_completed") >= 2; }, 5s));
+    const auto revision = hub->revision();
+    const auto completed = counter("refresh_completed");
+    const auto events = counter("state_stream_event");
+    testing::clickView(row);
+
+    // The hub changed, and its event brought a refresh without anyone asking.
+    ASSERT_TRUE(loop.runUntil([&] { return hub->revision() > revision; }, 5s));
+    bool ranItem = false;
+    for (const auto& request : hub->requests()) {
+        ranItem = ranItem || (request.segments.size() == 3 && request.segments[0] == "items" &&
+                              request.segments[2] == "run" && request.status == 200);
+    }
+    EXPECT_TRUE(ranItem);
+    EXPECT_TRUE(loop.runUntil([&] { return counter("refresh_completed") > completed; }, 5s));
+    EXPECT_TRUE(loop.runUntil([&] { return counter("state_stream_event") > events; }, 5s));
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(AppAgainstHubsimTest, HubDownAtLaunchShowsOfflineAndRecoversOnRetry) {
+    const int port = hub->port();
+    hub->stop();
+    launch();
+    ASSERT_TRUE(
+        loop.runUntil([&] { return menuShows("Orbelune OS is not reachable (disabled)"); }, 10s));
+    EXPECT_TRUE(menuShows("Retry"));
+
+    hubsim::ServerOptions options;
+    options.token = kToken;
+    options.port = port;
+    hub = std::make_unique<hubsim::Server>(options);
+    ASSERT_TRUE(hub->start()) << hub->lastError();
+    delegate->refresh(true);  // what "Retry" does after the forced open of the menu
+    EXPECT_TRUE(loop.runUntil([&] { return menuShows("Rooms (disabled)"); }, 10s));
+    EXPECT_TRUE(menuShows("Refresh"));
+}
+
+}  // namespace
+}  // namespace corvix

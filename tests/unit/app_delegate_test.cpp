@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include "MenuTestSupport.h"
+#include "app/AppDelegate.h"
+#include "menu/StayOpenMenu.h"
+#include "platform/testing/HeadlessApplication.h"
+#include "platform/testing/HeadlessUi.h"
+#include "platform/testing/RecordingAlertPresenter.h"
+
+namespace corvix {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HeadlessPlatform;
+using testing::outline;
+
+constexpr const char* kHome = R"({"status":true,"data":{
+    "rooms":[{"id":"living","name":"Living Room",
+              "devices":[{"id":"lamp","name":"Lamp","kind":"light","isOn":false}]}],
+    "programScenes":[{"id":"evening","label":"Evening"}]}})";
+
+/// The program's core on the headless platform: the delegate with fake HTTP on a virtual clock.
+class AppDelegateTest : public ::testing::Test {
+  protected:
+    AppDelegateTest() {
+        PlatformServices services = platformServices();
+        services.alerts = &alerts;
+        services.screens = &screens;
+        services.appearance = &appearance;
+        services.workspace = &workspace;
+        services.statusBar = &statusBar;
+        services.images = &images;
+        services.application = &application;
+        services.processes = &processes;
+        installPlatformServices(services);
+    }
+
+    void launch() {
+        delegate = std::make_shared<AppDelegate>();
+        application.setDelegate(delegate);
+        delegate->applicationDidFinishLaunching();
+        platform.loop.runUntilIdle();
+    }
+
+    std::vector<std::shared_ptr<FakeHttpClient::Transfer>> stateFetches() const {
+        std::vector<std::shared_ptr<FakeHttpClient::Transfer>> fetches;
+        for (const auto& t : platform.http.transfers()) {
+            if (!t->streaming && t->request.url.ends_with("/state")) {
+                fetches.push_back(t);
+            }
+        }
+        return fetches;
+    }
+
+    /// Answers the fetch that waits with `body`.
+    void answerState(const std::string& body, int status = 200) {
+        auto fetches = stateFetches();
+        ASSERT_FALSE(fetches.empty());
+        ASSERT_FALSE(fetches.back()->finished) << "no fetch is waiting";
+        platform.http.respond(fetches.back(), status, body);
+        platform.loop.runUntilIdle();
+    }
+
+    std::vector<std::string> menuLines() const { return outline(*delegate->menu()); }
+
+    std::int64_t counter(const char* name) const {
+        auto counters = RuntimeDiagnostics::menuBar().counters();
+        auto it = counters.find(name);
+        return it == counters.end() ? 0 : it->second;
+    }
+
+    HeadlessPlatform platform;
+    RecordingAlertPresenter alerts;
+    HeadlessScreens screens;
+    HeadlessAppearance appearance;
+    RecordingWorkspace workspace;
+    HeadlessStatusBar statusBar;
+    HeadlessImageService images;
+    HeadlessApplication application;
+    FakeProcessControl processes;
+    std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, LaunchShowsTheLoadingMenuThenTheBuiltMenu) {
+    launch();
+    EXPECT_EQ(application.activationPolicy, ActivationPolicy::Accessory);
+    ASSERT_EQ(statusBar.items.size(), 1u);
+    auto item = statusBar.items[0];
+    ASSERT_TRUE(item->image());
+    EXPECT_TRUE(item->image()->isTemplate());
+    EXPECT_EQ(item->image()->accessibilityDescription(), "Orbelune OS");
+    EXPECT_EQ(item->imagePosition(), ImagePosition::ImageLeft);
+    EXPECT_EQ(item->length(), StatusItem::VariableLength);
+    EXPECT_EQ(item->menu(), delegate->menu());
+    EXPECT_EQ(menuLines().front(), "Loading Orbelune OS... (disabled)");
+
+    // The forced first fetch is already on its way, and the stream is open.
+    ASSERT_EQ(stateFetches().size(), 1u);
+    EXPECT_EQ(stateFetches()[0]->request.url, "http://127.0.0.1:8080/app/os/mac-control/state");
+    EXPECT_EQ(platform.http.transfers().size(), 2u);
+    EXPECT_FALSE(delegate->hasParentWatch());
+    EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("fallback_refresh_timer_active"), 1);
+
+    answerState(kHome);
+    const auto lines = menuLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Living Room >"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Scenes >"), lines.end());
+    EXPECT_EQ(lines.back(), "Quit");
+    // The settled form of the status item.
+    EXPECT_EQ(item->imagePosition(), ImagePosition::ImageOnly);
+    EXPECT_EQ(item->length(), StatusItem::SquareLength);
+    EXPECT_EQ(item->title(), "");
+    EXPECT_EQ(counter("refresh_completed"), 1);
+}
+
+TEST_F(AppDelegateTest, RequestsDuringAFetchBecomeOneFetchTwentySecondsAfterTheFirstBegan) {
+    launch();
+    platform.loop.advance(5s);
+    delegate->refresh(false);
+    delegate->refresh(false);
+    EXPECT_EQ(counter("refresh_coalesced_in_flight"), 2);
+    platform.loop.advance(1s);
+    answerState(kHome);
+    EXPECT_EQ(stateFetches().size(), 1u);
+    platform.loop.advance(13999ms);  // 19.999 s after the first fetch began
+    EXPECT_EQ(stateFetches().size(), 1u);
+    platform.loop.advance(1ms);
+    EXPECT_EQ(stateFetches().size(), 2u);
+}
+
+TEST_F(AppDelegateTest, AnOpenMenuFetchesAtOnceAndThenEverySecondAtMost) {
+    launch();
+    answerState(kHome);
+    platform.loop.advance(5s);
+    delegate->menuWillOpen(*delegate->menu());
+    platform.loop.runUntilIdle();
+    ASSERT_EQ(stateFetches().size(), 2u);
+    EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("menu_visible"), 1);
+    answerState(kHome);
+    delegate->refresh(false);
+    delegate->refresh(false);  // served by the waiting start
+    EXPECT_EQ(counter("refresh_coalesced_scheduled"), 1);
+    platform.loop.advance(999ms);
+    EXPECT_EQ(stateFetches().size(), 2u);
+    platform.loop.advance(1ms);
+    EXPECT_EQ(stateFetches().size(), 3u);
+    answerState(kHome);
+
+    // A forced request replaces a waiting start and runs at once.
+    platform.loop.advance(200ms);
+    delegate->refresh(false);
+    platform.loop.advance(100ms);
+    delegate->appearanceDidChange();
+    platform.loop.runUntilIdle();
+    EXPECT_EQ(stateFetches().size(), 4u);
+    answerState(kHome);
+    platform.loop.advance(5s);
+    EXPECT_EQ(stateFetches().size(), 4u);  // the replaced start never ran
+
+    delegate->menuDidClose(*delegate->menu());
+    EXPECT_TRUE(platform.defaults.value(RuntimeDiagnostics::kSnapshotKey).has_value());
+}
+
+TEST_F(AppDelegateTest, OnlyAStructuralChangeRebuildsTheMenu) {
+    launch();
+    answerState(kHome);
+    const auto firstItem = delegate->menu()->itemArray().front();
+    const auto rebuilds = counter("menu_full_rebuild");
+
+    // A light switched on: same structure, the rows stay as built.
+    std::string lightOn = kHome;
+    lightOn.replace(lightOn.find("\"isOn\":false"), 12, "\"isOn\":true");
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    answerState(lightOn);
+    EXPECT_EQ(delegate->menu()->itemArray().front(), firstItem);
+    EXPECT_EQ(counter("menu_full_rebuild"), rebuilds);
+    EXPECT_EQ(counter("refresh_structural_rebuild"), 1);
+    EXPECT_EQ(counter("refresh_completed"), 2);
+
+    // A device added: rebuilt.
+    std::string added = kHome;
+    added.replace(added.find("]}],"), 4, R"(,{"id":"fan","name":"Fan","kind":"switch"}]}],)");
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    answerState(added);
+    EXPECT_NE(delegate->menu()->itemArray().front(), firstItem);
+    EXPECT_EQ(counter("refresh_structural_rebuild"), 2);
+}
+
+TEST_F(AppDelegateTest, AFailedRefreshShowsTheOfflineMenuAndTheNextSuccessRebuilds) {
+    launch();
+    answerState(kHome);
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    platform.http.respond(
+        stateFetches().back(),
+        Error{kUrlErrorDomain, kUrlErrorCannotConnectToHost, "Could not connect to the server."});
+    platform.loop.runUntilIdle();
+    EXPECT_EQ(menuLines()[0], "Orbelune OS is not reachable (disabled)");
+    EXPECT_EQ(menuLines()[1], "Could not connect to the server. (disabled)");
+    EXPECT_NE(std::find(menuLines().begin(), menuLines().end(), "Retry"), menuLines().end());
+    EXPECT_FALSE(delegate->lastStructureSignature().has_value());
+    EXPECT_EQ(counter("refresh_failed"), 1);
+    EXPECT_TRUE(alerts.shown.empty());
+
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    answerState(kHome);  // same structure as before the failure, rebuilt all the same
+    EXPECT_EQ(counter("refresh_structural_rebuild"), 2);
+    EXPECT_NE(std::find(menuLines().begin(), menuLines().end(), "Refresh"), menuLines().end());
+}
+
+TEST_F(AppDelegateTest, AMissingTokenShowsOfflineWithoutSendingAnything) {
+    platform.environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", "");
+    launch();
+    EXPECT_TRUE(platform.http.transfers().empty());
+    EXPECT_EQ(menuLines()[1], "Mac control token is missing (disabled)");
+}
+
+TEST_F(AppDelegateTest, StreamEventsAskForARefreshAndBurstsStayGated) {
+    launch();
+    answerState(kHome);
+    std::shared_ptr<FakeHttpClient::Transfer> stream;
+    for (const auto& t : platform.http.transfers()) {
+        if (t->streaming) {
+            stream = t;
+        }
+    }
+    ASSERT_TRUE(stream);
+    platform.http.streamHead(stream, 200);
+    for (int i = 0; i < 1000; ++i) {
+        platform.http.streamData(stream, "event: state\ndata: {}\n\n");
+        if (i % 100 == 0) {
+            platform.loop.advance(100ms);
+        }
+    }
+    platform.loop.advance(40s);
+    // One fetch per 20 s at most while nothing is visible, however many events arrived.
+    EXPECT_LE(stateFetches().size(), 3u);
+    EXPECT_GE(stateFetches().size(), 2u);
+}
+
+TEST_F(AppDelegateTest, ParentWatchAndQuit) {
+    platform.environment.set("ORBELUNE_PARENT_PID", "+4242");
+    processes.alive.insert(4242);
+    launch();
+    EXPECT_TRUE(delegate->hasParentWatch());
+    platform.loop.advance(3s);
+    EXPECT_EQ(processes.probes, 1);
+    EXPECT_FALSE(application.terminated);
+
+    processes.alive.clear();
+    platform.loop.advance(3s);
+    EXPECT_TRUE(application.terminated);
+    // Termination ran in order: the stream stopped, the status item is gone, timers are off.
+    EXPECT_TRUE(statusBar.items.empty());
+    EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("state_stream_active"), 0);
+    EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("parent_monitor_timer_active"), 0);
+    EXPECT_TRUE(platform.defaults.value(RuntimeDiagnostics::kSnapshotKey).has_value());
+    EXPECT_TRUE(processes.terminationRequests.empty());
+    const int probes = processes.probes;
+    platform.loop.advance(1min);
+    EXPECT_EQ(processes.probes, probes);
+    EXPECT_TRUE(platform.http.open().empty());
+}
+
+TEST_F(AppDelegateTest, QuitAsksTheParentToEndOnlyWhenOneIsGiven) {
+    platform.environment.set("ORBELUNE_PARENT_PID", "12a");
+    launch();
+    EXPECT_FALSE(delegate->hasParentWatch());
+    delegate->quit();
+    EXPECT_TRUE(application.terminated);
+    EXPECT_TRUE(processes.terminationRequests.empty());
+
+    application.terminated = false;
+    platform.environment.set("ORBELUNE_PARENT_PID", "77");
+    delegate->quit();
+    EXPECT_EQ(processes.terminationRequests, (std::vector<int>{77}));
+}
+
+TEST_F(AppDelegateTest, DashboardOpensTheConfiguredAddressAndIgnoresNonUrls) {
+    launch();
+    delegate->openDashboard();
+    platform.environment.set("ORBELUNE_DASHBOARD_URL", "http://127.0.0.1:9/os");
+    delegate->openDashboard();
+    platform.environment.set("ORBELUNE_DASHBOARD_URL", "not a url");
+    delegate->openDashboard();
+    EXPECT_EQ(workspace.opened,
+              (std::vector<std::string>{"http://127.0.0.1:8080/os", "http://127.0.0.1:9/os"}));
+}
+
+TEST_F(AppDelegateTest, AnIconFileThatIsNotAnImageFallsBackToTheSymbol) {
+    platform.environment.set("ORBELUNE_MENUBAR_ICON_PATH",
+                             platform.temp.write("icon.png", "not an image").string());
+    launch();
+    EXPECT_EQ(statusBar.items[0]->image()->accessibilityDescription(), "Orbelune OS");
+}
+
+}  // namespace
+}  // namespace corvix
