@@ -61,19 +61,30 @@ void RuntimeDiagnostics::resetMenuBar() {
     sharedInstance.reset();
 }
 
+namespace {
+/// The entry of `name` in `table`, made (at 0) while the table holds fewer than `limit` names;
+/// null when the table is full and `name` is new.
+std::int64_t* slot(std::map<std::string, std::int64_t, std::less<>>& table, std::string_view name,
+                   std::size_t limit) {
+    auto it = table.find(name);
+    if (it == table.end()) {
+        if (table.size() >= limit) {
+            return nullptr;
+        }
+        it = table.emplace(std::string(name), 0).first;
+    }
+    return &it->second;
+}
+}  // namespace
+
 void RuntimeDiagnostics::count(std::string_view name, std::int64_t by) {
     if (!enabled_) {
         return;
     }
     std::lock_guard guard(lock_);
-    auto it = counters_.find(name);
-    if (it == counters_.end()) {
-        if (counters_.size() >= maxCounters) {
-            return;
-        }
-        it = counters_.emplace(std::string(name), 0).first;
+    if (std::int64_t* counter = slot(counters_, name, maxCounters)) {
+        *counter += by;
     }
-    it->second += by;
 }
 
 void RuntimeDiagnostics::gauge(std::string_view name, std::int64_t value) {
@@ -81,15 +92,9 @@ void RuntimeDiagnostics::gauge(std::string_view name, std::int64_t value) {
         return;
     }
     std::lock_guard guard(lock_);
-    auto it = gauges_.find(name);
-    if (it == gauges_.end()) {
-        if (gauges_.size() >= maxCounters) {
-            return;
-        }
-        gauges_.emplace(std::string(name), value);
-        return;
+    if (std::int64_t* gauge = slot(gauges_, name, maxCounters)) {
+        *gauge = value;
     }
-    it->second = value;
 }
 
 void RuntimeDiagnostics::event(std::string_view name) {
@@ -98,14 +103,11 @@ void RuntimeDiagnostics::event(std::string_view name) {
     }
     const double now = wallClockMs_ ? wallClockMs_() : 0.0;
     std::lock_guard guard(lock_);
-    auto it = counters_.find(name);
-    if (it == counters_.end()) {
-        if (counters_.size() >= maxCounters) {
-            return;
-        }
-        it = counters_.emplace(std::string(name), 0).first;
+    std::int64_t* counter = slot(counters_, name, maxCounters);
+    if (!counter) {
+        return;  // a new name beyond the limit records no event either
     }
-    it->second += 1;
+    *counter += 1;
     recentEvents_.push_back(RecentEvent{std::string(name), now});
     if (recentEvents_.size() > maxRecentEvents) {
         recentEvents_.erase(recentEvents_.begin(),

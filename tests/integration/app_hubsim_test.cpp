@@ -12,9 +12,7 @@
 #include "menu/StayOpenMenu.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/curl/CurlHttpClient.h"
-#include "platform/testing/HeadlessApplication.h"
-#include "platform/testing/HeadlessUi.h"
-#include "platform/testing/RecordingAlertPresenter.h"
+#include "platform/testing/HeadlessUiServices.h"
 
 namespace corvix {
 namespace {
@@ -46,14 +44,7 @@ class AppAgainstHubsimTest : public ::testing::Test {
         services.http = http.get();
         services.defaults = &defaults;
         services.environment = &environment;
-        services.alerts = &alerts;
-        services.screens = &screens;
-        services.appearance = &appearance;
-        services.workspace = &workspace;
-        services.statusBar = &statusBar;
-        services.images = &images;
-        services.application = &application;
-        services.processes = &processes;
+        ui.installInto(services);
         installPlatformServices(services);
         RuntimeDiagnostics::resetMenuBar();
     }
@@ -91,14 +82,12 @@ class AppAgainstHubsimTest : public ::testing::Test {
     std::unique_ptr<CurlHttpClient> http = std::make_unique<CurlHttpClient>(loop);
     InMemoryUserDefaults defaults;
     MapEnvironment environment;
-    RecordingAlertPresenter alerts;
-    HeadlessScreens screens;
-    HeadlessAppearance appearance;
-    RecordingWorkspace workspace;
-    HeadlessStatusBar statusBar;
-    HeadlessImageService images;
-    HeadlessApplication application;
-    FakeProcessControl processes;
+    HeadlessUiServices ui;
+    RecordingAlertPresenter& alerts = ui.alerts;
+    RecordingWorkspace& workspace = ui.workspace;
+    HeadlessStatusBar& statusBar = ui.statusBar;
+    HeadlessApplication& application = ui.application;
+    FakeProcessControl& processes = ui.processes;
     std::unique_ptr<hubsim::Server> hub;
     std::filesystem::path dir;
     std::shared_ptr<AppDelegate> delegate;

@@ -3,9 +3,7 @@
 #include "MenuTestSupport.h"
 #include "app/AppDelegate.h"
 #include "menu/StayOpenMenu.h"
-#include "platform/testing/HeadlessApplication.h"
-#include "platform/testing/HeadlessUi.h"
-#include "platform/testing/RecordingAlertPresenter.h"
+#include "platform/testing/HeadlessUiServices.h"
 
 namespace corvix {
 namespace {
@@ -24,14 +22,7 @@ class AppDelegateTest : public ::testing::Test {
   protected:
     AppDelegateTest() {
         PlatformServices services = platformServices();
-        services.alerts = &alerts;
-        services.screens = &screens;
-        services.appearance = &appearance;
-        services.workspace = &workspace;
-        services.statusBar = &statusBar;
-        services.images = &images;
-        services.application = &application;
-        services.processes = &processes;
+        ui.installInto(services);
         installPlatformServices(services);
     }
 
@@ -70,14 +61,12 @@ class AppDelegateTest : public ::testing::Test {
     }
 
     HeadlessPlatform platform;
-    RecordingAlertPresenter alerts;
-    HeadlessScreens screens;
-    HeadlessAppearance appearance;
-    RecordingWorkspace workspace;
-    HeadlessStatusBar statusBar;
-    HeadlessImageService images;
-    HeadlessApplication application;
-    FakeProcessControl processes;
+    HeadlessUiServices ui;
+    RecordingAlertPresenter& alerts = ui.alerts;
+    RecordingWorkspace& workspace = ui.workspace;
+    HeadlessStatusBar& statusBar = ui.statusBar;
+    HeadlessApplication& application = ui.application;
+    FakeProcessControl& processes = ui.processes;
     std::shared_ptr<AppDelegate> delegate;
 };
 
