@@ -198,6 +198,9 @@ bool AppDelegate::isVisible() const {
 }
 
 void AppDelegate::refresh(bool force) {
+    if (terminated_) {
+        return;  // a fetch cancelled at termination must not schedule another
+    }
     diagnostics().event("refresh_requested");
     const MenuRefreshRequest request = refreshGate_.request(force, isVisible(), loop_.now());
     switch (request.kind) {
@@ -277,6 +280,7 @@ void AppDelegate::settleStatusItem() {
 }
 
 void AppDelegate::applicationWillTerminate() {
+    terminated_ = true;
     if (refreshTask_) {
         refreshTask_.cancel();
         refreshTask_ = TaskHandle();

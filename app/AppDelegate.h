@@ -87,6 +87,7 @@ class AppDelegate final : public ApplicationDelegate,
     MenuRefreshGate refreshGate_;
     std::optional<std::string> lastStructureSignature_;
     bool menuIsOpen_ = false;
+    bool terminated_ = false;
     Subscription appearanceObserver_;
     RunLoop& loop_;
     Lifetime lifetime_;

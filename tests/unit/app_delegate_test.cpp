@@ -254,6 +254,17 @@ TEST_F(AppDelegateTest, ParentWatchAndQuit) {
     EXPECT_TRUE(platform.http.open().empty());
 }
 
+TEST_F(AppDelegateTest, AFetchCancelledByTerminationStartsNoOther) {
+    launch();
+    delegate->refresh(false);  // pending behind the first fetch
+    application.terminate();
+    platform.loop.advance(2min);
+    EXPECT_EQ(stateFetches().size(), 1u);
+    EXPECT_TRUE(stateFetches()[0]->task->isCancelled());
+    EXPECT_TRUE(platform.http.open().empty());
+    EXPECT_EQ(counter("refresh_failed"), 0);
+}
+
 TEST_F(AppDelegateTest, QuitAsksTheParentToEndOnlyWhenOneIsGiven) {
     platform.environment.set("ORBELUNE_PARENT_PID", "12a");
     launch();
