@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWidgetAction>
 
 #include "platform/qt/QtGraphicsContext.h"
@@ -14,6 +15,8 @@
 namespace corvix {
 
 namespace {
+
+constexpr int kReopenDelayMs = 60;
 
 // The model window behind a popup: drawing requests repaint the popup's rows.
 class PopupPeer final : public WindowPeer {
@@ -57,6 +60,9 @@ QtMenuPopup::~QtMenuPopup() {
 }
 
 void QtMenuPopup::build() {
+    // Submenus of the old rows go once the current event is over. Showing a new popup while
+    // an open old one is torn down makes X11 report the program as deactivated, and Qt then
+    // closes every popup, the menu included; so a submenu is reopened only afterwards.
     for (auto* sub : submenus_) {
         sub->deleteLater();
     }
@@ -81,6 +87,9 @@ void QtMenuPopup::build() {
             action = widgetAction;
             addAction(action);
             host->installEventFilter(this);
+            // Keys go to the popup; a row host holding the focus would hand it to nothing when
+            // a rebuild removes it, and the program would count as deactivated.
+            host->setFocusPolicy(Qt::NoFocus);
             if (item->submenu()) {
                 auto* sub = new QtMenuPopup(item->submenu(), this);
                 submenus_.push_back(sub);
@@ -226,24 +235,29 @@ void QtMenuPopup::itemsChanged() {
         return;
     }
     rebuildPending_ = true;
-    std::optional<std::size_t> openRow;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].viewSubmenu && rows_[i].viewSubmenu->isVisible()) {
-            openRow = i;
-        }
-    }
     QMetaObject::invokeMethod(
         this,
-        [this, openRow] {
+        [this] {
             rebuildPending_ = false;
+            std::optional<std::size_t> openRow;
+            for (std::size_t i = 0; i < rows_.size(); ++i) {
+                if (rows_[i].viewSubmenu && rows_[i].viewSubmenu->isVisible()) {
+                    openRow = i;
+                }
+            }
             build();
             if (!isVisible()) {
                 return;
             }
             adjustSize();
-            // The submenu that was open opens again on its new row.
-            if (openRow && *openRow < rows_.size() && rows_[*openRow].viewSubmenu) {
-                showViewSubmenu(rows_[*openRow]);
+            if (openRow) {
+                // The submenu that was open opens again on its new row, once the old popup is
+                // gone (see build).
+                QTimer::singleShot(kReopenDelayMs, this, [this, openRow] {
+                    if (isVisible() && *openRow < rows_.size() && rows_[*openRow].viewSubmenu) {
+                        showViewSubmenu(rows_[*openRow]);
+                    }
+                });
             }
         },
         Qt::QueuedConnection);

@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/Menu.h"
