@@ -2,10 +2,12 @@
 # Runs the hub simulator and Corvix under a virtual display with a tray host, opens the menu as
 # a user would (a click on the tray icon, then the pointer over a room and the "AV Flow" row),
 # saves screenshots to out/screenshots/ and stops everything it started.
-# Expects a build in build/ (scripts/run.sh makes one).
+# Expects a build in build/ (scripts/run.sh makes one); CORVIX_BUILD_DIR names another, for
+# example build-asan/ to drive the sanitizer build the same way.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+build="${CORVIX_BUILD_DIR:-build}"
 out="$root/out/screenshots"
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -40,7 +42,7 @@ xsetroot -solid "#3a5a78" 2>/dev/null || true
 cat >"$work/tint2rc" <<'RC'
 rounded = 0
 border_width = 0
-background_color = #202020 100
+background_color = #e4e4e4 100
 border_color = #000000 0
 
 panel_items = S
@@ -59,7 +61,7 @@ RC
 tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
 pids+=($!)
 
-build/tools/hubsim/hubsim --port 0 --token-file "$work/token" --quiet >"$work/hubsim.log" 2>&1 &
+"$build/tools/hubsim/hubsim" --port 0 --token-file "$work/token" --quiet >"$work/hubsim.log" 2>&1 &
 pids+=($!)
 port=""
 for _ in $(seq 50); do
@@ -75,7 +77,7 @@ env ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control" \
     ORBELUNE_RUNTIME_DIAGNOSTICS=1 \
     XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work" \
     QT_QPA_PLATFORM=xcb \
-    build/corvix >"$work/corvix.log" 2>&1 &
+    "$build/corvix" >"$work/corvix.log" 2>&1 &
 corvix=$!
 pids+=($corvix)
 
@@ -116,6 +118,22 @@ shot 04-av-flow-submenu
 hover $((menu_x + 150)) $((menu_y + 322))
 shot 05-scenes-submenu
 
+# Run the first scene from its "Run" badge: the request goes out, the rows rebuild, the
+# submenu stays open.
+sub=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+    [ "$w" = "$menu" ] && continue
+    size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+    width=${size%x*}
+    if [ "$width" -gt 300 ]; then echo "$w"; fi
+done | tail -1 || true)
+if [ -n "$sub" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$sub")"
+    hover $((X + 283)) $((Y + 62))
+    xdotool click 1
+    sleep 2.5  # the run, the hub's event and the refresh that follows it
+    shot 06-scene-run
+fi
+
 # Quit from the footer ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + 444))
 xdotool click 1
@@ -125,6 +143,11 @@ for _ in $(seq 50); do
 done
 if kill -0 "$corvix" 2>/dev/null; then
     echo "Corvix did not quit" >&2
+    exit 1
+fi
+if ! wait "$corvix"; then
+    echo "Corvix ended with a failure:" >&2
+    cat "$work/corvix.log" >&2
     exit 1
 fi
 echo "Corvix quit cleanly; screenshots are in $out"

@@ -10,6 +10,8 @@ extra=()
 if [ "${1:-}" = "--sanitize" ]; then
     build_dir=build-asan
     extra=(-DCORVIX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+    export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
 
 scripts/bootstrap.sh
