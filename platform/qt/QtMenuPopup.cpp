@@ -1,5 +1,6 @@
 #include "platform/qt/QtMenuPopup.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QActionEvent>
 #include <QApplication>
 #include <QKeyEvent>
@@ -7,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidgetAction>
+#include <cstdint>
 
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtWindowSystem.h"
@@ -37,12 +39,39 @@ class PopupPeer final : public WindowPeer {
     QMenu& menu_;
 };
 
+// While a menu is open its popup holds the pointer and keyboard grabs, so an X11 focus-out
+// says nothing about the user leaving the program. Without a window manager the server sends
+// one when a popup's rows are replaced, Qt then takes the program as deactivated and closes
+// every popup, the open menu included. Those focus-outs are dropped while a popup is open;
+// a click outside still reaches the menu, whose model decides whether it closes.
+class FocusOutFilter final : public QAbstractNativeEventFilter {
+  public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        constexpr std::uint8_t kXcbFocusOut = 10;
+        if (!QApplication::activePopupWidget() || eventType != "xcb_generic_event_t" || !message) {
+            return false;
+        }
+        const auto responseType = *static_cast<const std::uint8_t*>(message) & 0x7f;
+        return responseType == kXcbFocusOut;
+    }
+};
+
+void installFocusOutFilter() {
+    static FocusOutFilter filter;
+    static bool installed = false;
+    if (!installed && QCoreApplication::instance()) {
+        QCoreApplication::instance()->installNativeEventFilter(&filter);
+        installed = true;
+    }
+}
+
 }  // namespace
 
 QtMenuPopup::QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent)
     : QMenu(parent),
       menu_(std::move(menu)),
       window_(std::make_shared<Window>(Rect(0, 0, 1, 1), WindowStyleBorderless)) {
+    installFocusOutFilter();
     window_->setLevel(WindowLevel::PopUpMenu);
     window_->setPeer(std::make_unique<PopupPeer>(*this));
     connect(this, &QMenu::hovered, this, [this](QAction*) { hideViewSubmenus(nullptr); });
@@ -235,32 +264,29 @@ void QtMenuPopup::itemsChanged() {
         return;
     }
     rebuildPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            rebuildPending_ = false;
-            std::optional<std::size_t> openRow;
-            for (std::size_t i = 0; i < rows_.size(); ++i) {
-                if (rows_[i].viewSubmenu && rows_[i].viewSubmenu->isVisible()) {
-                    openRow = i;
+    QTimer::singleShot(0, this, [this] {
+        rebuildPending_ = false;
+        std::optional<std::size_t> openRow;
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            if (rows_[i].viewSubmenu && rows_[i].viewSubmenu->isVisible()) {
+                openRow = i;
+            }
+        }
+        build();
+        if (!isVisible()) {
+            return;
+        }
+        adjustSize();
+        if (openRow) {
+            // The submenu that was open opens again on its new row, once the old popup is
+            // gone (see build).
+            QTimer::singleShot(kReopenDelayMs, this, [this, openRow] {
+                if (isVisible() && *openRow < rows_.size() && rows_[*openRow].viewSubmenu) {
+                    showViewSubmenu(rows_[*openRow]);
                 }
-            }
-            build();
-            if (!isVisible()) {
-                return;
-            }
-            adjustSize();
-            if (openRow) {
-                // The submenu that was open opens again on its new row, once the old popup is
-                // gone (see build).
-                QTimer::singleShot(kReopenDelayMs, this, [this, openRow] {
-                    if (isVisible() && *openRow < rows_.size() && rows_[*openRow].viewSubmenu) {
-                        showViewSubmenu(rows_[*openRow]);
-                    }
-                });
-            }
-        },
-        Qt::QueuedConnection);
+            });
+        }
+    });
 }
 
 bool QtMenuPopup::insideAnyPopup(const QPoint& global) const {
