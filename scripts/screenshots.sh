@@ -3,7 +3,8 @@
 # a user would (a click on the tray icon, then the pointer over a room and the "AV Flow" row),
 # saves screenshots to out/screenshots/ and stops everything it started.
 # Expects a build in build/ (scripts/run.sh makes one); CORVIX_BUILD_DIR names another, for
-# example build-asan/ to drive the sanitizer build the same way.
+# example build-asan/ to drive the sanitizer build the same way. HUBSIM_ARGS are passed to the
+# simulator, to picture another home or a fault (e.g. "--scale 12,6", "--malformed-state deep").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -61,7 +62,9 @@ RC
 tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
 pids+=($!)
 
-"$build/tools/hubsim/hubsim" --port 0 --token-file "$work/token" --quiet >"$work/hubsim.log" 2>&1 &
+# shellcheck disable=SC2086
+"$build/tools/hubsim/hubsim" --port 0 --token-file "$work/token" --quiet ${HUBSIM_ARGS:-} \
+    >"$work/hubsim.log" 2>&1 &
 pids+=($!)
 port=""
 for _ in $(seq 50); do
@@ -110,7 +113,7 @@ menu=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read 
 done | head -1 || true)
 [ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$menu")"
-menu_x=$X menu_y=$Y
+menu_x=$X menu_y=$Y menu_h=$HEIGHT
 hover $((menu_x + 150)) $((menu_y + 140))
 shot 03-room-submenu
 hover $((menu_x + 150)) $((menu_y + 292))
@@ -134,8 +137,8 @@ if [ -n "$sub" ]; then
     shot 06-scene-run
 fi
 
-# Quit from the footer ends the program cleanly.
-hover $((menu_x + 150)) $((menu_y + 444))
+# Quit, the last row of the footer, ends the program cleanly.
+hover $((menu_x + 150)) $((menu_y + menu_h - 15))
 xdotool click 1
 for _ in $(seq 50); do
     kill -0 "$corvix" 2>/dev/null || break
