@@ -68,11 +68,6 @@ std::shared_ptr<TextField> rowLabel(std::string_view text, const Rect& frame, Fo
     return label;
 }
 
-std::string identifierText(const JsonObject& object, std::string_view key) {
-    const json::value* value = member(object, key);
-    return value && !value->is_null() ? string(value) : std::string();
-}
-
 ObjectList topLevelMediaDevices(const JsonObject& state) {
     ObjectList devices;
     std::set<std::string, std::less<>> taken;

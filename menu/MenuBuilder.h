@@ -126,9 +126,6 @@ class MenuBuilder {
     Lifetime lifetime_;
 };
 
-/// The text of a member that names an item or device; JSON null names nothing.
-std::string identifierText(const JsonObject& object, std::string_view key);
-
 /// The devices listed at the top of the menu: media devices and those with apps, in room
 /// order, each once by its id (or its name without one); devices with neither are left out.
 ObjectList topLevelMediaDevices(const JsonObject& state);

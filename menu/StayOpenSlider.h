@@ -1,28 +1,11 @@
 #pragma once
 
-#include <memory>
-
-#include "menu/StayOpenMenu.h"
+#include "menu/StayOpenControl.h"
 #include "platform/Slider.h"
 
 namespace corvix {
 
-/// A menu row's slider: takes the first click in an inactive menu window and keeps
-/// `stayOpenMenu` open from the press until the release, so a drag never dismisses the menu.
-class StayOpenSlider : public Slider {
-  public:
-    using Slider::Slider;
-
-    /// Set by the creator; empty until then.
-    std::weak_ptr<StayOpenMenu> stayOpenMenu;
-
-    bool acceptsFirstMouse(const Event& event) const override;
-    void mouseDown(const Event& event) override;
-    void mouseUp(const Event& event) override;
-    void viewDidMoveToWindow() override;
-
-  private:
-    MenuTrackingSuspension suspension_;
-};
+/// The slider of menu rows.
+using StayOpenSlider = StayOpenControl<Slider>;
 
 }  // namespace corvix

@@ -13,13 +13,6 @@ std::array<std::string, 3> classificationTokens(const JsonObject& program) {
             builderToken(string(program, "builderType")), builderToken(string(program, "icon"))};
 }
 
-/// JSON null names no program: read as absent rather than as the text "<null>", which would
-/// make every such program share one key.
-std::string keyText(const JsonObject& program, std::string_view key) {
-    const json::value* value = member(program, key);
-    return value && !value->is_null() ? string(value) : std::string();
-}
-
 std::string displayName(const JsonObject& program) {
     return string(program, "label", string(program, "name", "Automation"));
 }
@@ -100,8 +93,8 @@ ObjectList macControlProgramScenes(const JsonObject& state) {
 }
 
 std::string programControlKey(const JsonObject& program) {
-    std::string programId = keyText(program, "programId");
-    return programId.empty() ? keyText(program, "id") : programId;
+    std::string programId = identifierText(program, "programId");
+    return programId.empty() ? identifierText(program, "id") : programId;
 }
 
 std::optional<std::string> automationStatusText(const JsonObject& program) {

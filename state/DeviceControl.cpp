@@ -15,20 +15,13 @@ bool isTokenCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-/// JSON null names nothing: read as absent rather than as the text "<null>", which would be
-/// taken for a real item id or command name.
-std::string nameText(const JsonObject& object, std::string_view key, std::string_view fallback) {
-    const json::value* value = member(object, key);
-    return value && !value->is_null() ? string(value) : std::string(fallback);
-}
-
 std::string commandName(const JsonObject& record) {
-    return nameText(record, "key", nameText(record, "label", ""));
+    return identifierText(record, "key", identifierText(record, "label", ""));
 }
 
 bool tokenIn(const std::unordered_set<std::string>& tokens, const JsonObject& record,
              std::string_view key) {
-    return tokens.contains(commandToken(nameText(record, key, "")));
+    return tokens.contains(commandToken(identifierText(record, key, "")));
 }
 
 /// The text of a member that must be a non-empty JSON string; none otherwise.
@@ -100,8 +93,8 @@ ObjectList uniqueCommands(const ObjectList& records) {
 ObjectList actionableCommands(const ObjectList& records) {
     ObjectList actionable;
     for (const JsonObject* record : uniqueCommands(records)) {
-        if (!nameText(*record, "itemId", "").empty() ||
-            nameText(*record, "payloadHint", "").empty()) {
+        if (!identifierText(*record, "itemId", "").empty() ||
+            identifierText(*record, "payloadHint", "").empty()) {
             actionable.push_back(record);
         }
     }
@@ -123,7 +116,8 @@ const JsonObject* commandMatching(const ObjectList& records,
 }
 
 std::string powerItemId(const JsonObject& power, bool desired) {
-    return nameText(power, desired ? "onItemId" : "offItemId", nameText(power, "toggleItemId", ""));
+    return identifierText(power, desired ? "onItemId" : "offItemId",
+                          identifierText(power, "toggleItemId", ""));
 }
 
 const JsonObject* powerCommand(const JsonObject& device, bool desired) {
@@ -155,8 +149,8 @@ Error noPowerCommandError() {
 }
 
 bool hasLightColorControls(const JsonObject* color, const JsonObject* colorTemperature) {
-    return (color && !nameText(*color, "command", "").empty()) ||
-           (colorTemperature && !nameText(*colorTemperature, "command", "").empty());
+    return (color && !identifierText(*color, "command", "").empty()) ||
+           (colorTemperature && !identifierText(*colorTemperature, "command", "").empty());
 }
 
 std::optional<std::string> statusText(const JsonObject& device) {

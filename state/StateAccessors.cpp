@@ -202,6 +202,12 @@ std::vector<std::string> stringArray(const json::value* value) {
     return texts;
 }
 
+std::string identifierText(const JsonObject& object, std::string_view key,
+                           std::string_view fallback) {
+    const json::value* value = member(object, key);
+    return value && !value->is_null() ? string(value) : std::string(fallback);
+}
+
 ObjectList array(const json::value* value) {
     ObjectList objects;
     if (!value || !value->is_array()) {

@@ -59,6 +59,11 @@ inline std::vector<std::string> stringArray(const JsonObject& object, std::strin
 inline ObjectList array(const JsonObject& object, std::string_view key) {
     return array(member(object, key));
 }
+/// The text of a member that names something (an id, a command, an item): like `string`, but
+/// JSON null names nothing and reads as `fallback` (as `string` it would be the text "<null>",
+/// one shared fake name).
+std::string identifierText(const JsonObject& object, std::string_view key,
+                           std::string_view fallback = "");
 /// The member when it is an object, else null.
 inline const JsonObject* objectMember(const JsonObject& object, std::string_view key) {
     const json::value* value = member(object, key);
