@@ -1,6 +1,7 @@
 #include "app/RuntimeDiagnostics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 
 #include "platform/Environment.h"
@@ -14,6 +15,8 @@ namespace corvix {
 namespace {
 std::mutex sharedMutex;
 std::unique_ptr<RuntimeDiagnostics> sharedInstance;
+// Read without the lock on every call, so a disabled instance costs a load and a flag test.
+std::atomic<RuntimeDiagnostics*> sharedPointer{nullptr};
 
 std::string trimmedLowercase(std::string_view text) {
     auto isSpace = [](unsigned char c) { return std::isspace(c) != 0; };
@@ -45,6 +48,9 @@ bool RuntimeDiagnostics::enabledByEnvironment(const Environment& environment) {
 }
 
 RuntimeDiagnostics& RuntimeDiagnostics::menuBar() {
+    if (RuntimeDiagnostics* existing = sharedPointer.load(std::memory_order_acquire)) {
+        return *existing;
+    }
     std::lock_guard guard(sharedMutex);
     if (!sharedInstance) {
         const PlatformServices& services = platformServices();
@@ -52,12 +58,14 @@ RuntimeDiagnostics& RuntimeDiagnostics::menuBar() {
         RunLoop* loop = services.runLoop;
         sharedInstance = std::make_unique<RuntimeDiagnostics>(
             enabled, services.defaults, [loop] { return loop ? loop->wallClockMs() : 0.0; });
+        sharedPointer.store(sharedInstance.get(), std::memory_order_release);
     }
     return *sharedInstance;
 }
 
 void RuntimeDiagnostics::resetMenuBar() {
     std::lock_guard guard(sharedMutex);
+    sharedPointer.store(nullptr, std::memory_order_release);
     sharedInstance.reset();
 }
 

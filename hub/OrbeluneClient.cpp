@@ -172,7 +172,6 @@ Result<HttpRequest> OrbeluneClient::makeAuthorizedRequest(std::string_view path,
     HttpRequest request;
     request.url = url->toString();
     request.cachePolicy = CachePolicy::UseProtocolCachePolicy;
-    request.timeoutSeconds = 60;
     request.method = std::string(method);
     request.timeoutSeconds = timeoutInterval;
     request.followRedirects = false;  // the token header must not travel to a redirect target

@@ -35,11 +35,7 @@ void StateStreamParser::feed(std::string_view bytes) {
             return;
         }
         if (!discardingLine_) {
-            std::string_view line = line_;
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
-            handleLine(line);
+            handleLine(line_);
         }
         discardingLine_ = false;
         line_.clear();
@@ -48,6 +44,9 @@ void StateStreamParser::feed(std::string_view bytes) {
 }
 
 void StateStreamParser::handleLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);  // CR LF reads as LF
+    }
     if (line.empty()) {
         dispatchPending();
         return;
@@ -108,9 +107,6 @@ void StateStreamParser::finish() {
         // A last line without its line feed still counts.
         std::string last = std::move(line_);
         line_.clear();
-        if (!last.empty() && last.back() == '\r') {
-            last.pop_back();
-        }
         handleLine(last);
     }
     if (!eventName_.empty() || !dataLines_.empty() || dataTruncated_) {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "../unit/MenuTestSupport.h"
-#include "Server.h"
+#include "HubsimTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/RuntimeDiagnostics.h"
 #include "menu/StayOpenMenu.h"
@@ -29,13 +29,7 @@ class AppAgainstHubsimTest : public ::testing::Test {
         options.token = kToken;
         hub = std::make_unique<hubsim::Server>(options);
         ASSERT_TRUE(hub->start()) << hub->lastError();
-        dir = std::filesystem::temp_directory_path() /
-              ("corvix-app-hubsim-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "token") << kToken << "\n";
-        environment.set("ORBELUNE_MAC_CONTROL_BASE_URL", hub->baseUrl());
-        environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", (dir / "token").string());
-        environment.set("HOME", (dir / "home").string());
+        dir = testing::pointAtHub(*hub, kToken, "corvix-app-hubsim", environment);
         environment.set("ORBELUNE_RUNTIME_DIAGNOSTICS", "1");
 
         previous = platformServices();

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <optional>
 
-#include "Server.h"
+#include "HubsimTestSupport.h"
 #include "hub/MacControlStateStreamClient.h"
 #include "hub/OrbeluneClient.h"
 #include "platform/Environment.h"
@@ -31,14 +31,11 @@ class HubsimClient : public ::testing::Test {
         options.token = kToken;
         hub = std::make_unique<hubsim::Server>(options);
         ASSERT_TRUE(hub->start()) << hub->lastError();
-        dir = std::filesystem::temp_directory_path() /
-              ("hubsim-client-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-        writeToken(std::string(kToken) + "\n");
-        env.set("ORBELUNE_MAC_CONTROL_BASE_URL", hub->baseUrl());
-        env.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", (dir / "token").string());
-        env.set("HOME", (dir / "home").string());
+        dir =
+            testing::pointAtHub(*hub, kToken,
+                                std::string("hubsim-client-") +
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                                env);
         client = std::make_unique<OrbeluneClient>(env, http, loop);
     }
     void TearDown() override {
