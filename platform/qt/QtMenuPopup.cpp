@@ -227,7 +227,6 @@ void QtMenuPopup::popupAt(const QPoint& globalPos) {
 }
 
 void QtMenuPopup::close(bool) {
-    closing_ = true;
     // Closing a submenu closes the whole chain, as ending menu tracking does.
     QMenu* top = this;
     while (auto* parentMenu = qobject_cast<QMenu*>(top->parentWidget())) {
@@ -235,7 +234,6 @@ void QtMenuPopup::close(bool) {
     }
     top->hide();
     hide();
-    closing_ = false;
 }
 
 void QtMenuPopup::itemChanged(MenuItem& item) {

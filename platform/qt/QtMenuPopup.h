@@ -62,7 +62,6 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     void pointerMovedTo(const QPoint& global);
     std::vector<Row> rows_;
     std::vector<QtMenuPopup*> submenus_;
-    bool closing_ = false;
     bool rebuildPending_ = false;
 };
 
