@@ -8,14 +8,14 @@
 #include "app/StructureSignature.h"
 #include "menu/MenuBuilder.h"
 #include "menu/StayOpenMenu.h"
-#include "platform/Appearance.h"
 #include "platform/Environment.h"
-#include "platform/GraphicsContext.h"
 #include "platform/PlatformServices.h"
 #include "platform/ProcessControl.h"
-#include "platform/Symbols.h"
 #include "platform/Url.h"
 #include "platform/Workspace.h"
+#include "platform/ui/Appearance.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Symbols.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {

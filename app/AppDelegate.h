@@ -8,13 +8,13 @@
 #include "app/MenuRefreshGate.h"
 #include "hub/MacControlStateStreamClient.h"
 #include "hub/OrbeluneClient.h"
-#include "platform/Application.h"
 #include "platform/Lifetime.h"
-#include "platform/Menu.h"
 #include "platform/Observers.h"
 #include "platform/RunLoop.h"
-#include "platform/StatusItem.h"
 #include "platform/Task.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/StatusItem.h"
 
 namespace corvix {
 

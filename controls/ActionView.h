@@ -4,9 +4,9 @@
 #include <memory>
 #include <optional>
 
-#include "platform/Color.h"
-#include "platform/Layer.h"
-#include "platform/View.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Layer.h"
+#include "platform/ui/View.h"
 
 namespace corvix {
 

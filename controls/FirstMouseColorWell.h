@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ColorWell.h"
+#include "platform/ui/ColorWell.h"
 
 namespace corvix {
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
-#include "platform/GraphicsContext.h"
+#include "platform/ui/GraphicsContext.h"
 
 namespace corvix {
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/Color.h"
-#include "platform/Image.h"
-#include "platform/Layer.h"
-#include "platform/View.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Layer.h"
+#include "platform/ui/View.h"
 
 namespace corvix {
 

@@ -1,6 +1,6 @@
 #include "controls/MusicPanelView.h"
 
-#include "platform/GraphicsContext.h"
+#include "platform/ui/GraphicsContext.h"
 
 namespace corvix {
 

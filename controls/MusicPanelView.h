@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "platform/Color.h"
-#include "platform/View.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/View.h"
 
 namespace corvix {
 

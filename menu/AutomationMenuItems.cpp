@@ -6,9 +6,9 @@
 #include "controls/OrbeluneToggleSwitch.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
-#include "platform/ImageView.h"
-#include "platform/Symbols.h"
-#include "platform/TextField.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Symbols.h"
+#include "platform/ui/TextField.h"
 #include "state/Automations.h"
 #include "state/CommandFailure.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/View.h"
+#include "platform/ui/View.h"
 
 namespace corvix {
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "menu/StayOpenMenu.h"
-#include "platform/ButtonTarget.h"
 #include "platform/Lifetime.h"
-#include "platform/MenuItem.h"
 #include "platform/Task.h"
-#include "platform/TextField.h"
-#include "platform/View.h"
+#include "platform/ui/ButtonTarget.h"
+#include "platform/ui/MenuItem.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/View.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {

@@ -1,8 +1,8 @@
 #include "menu/StayOpenMenu.h"
 
 #include "platform/PlatformServices.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 

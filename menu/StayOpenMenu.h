@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Geometry.h"
-#include "platform/Menu.h"
+#include "platform/ui/Geometry.h"
+#include "platform/ui/Menu.h"
 
 namespace corvix {
 

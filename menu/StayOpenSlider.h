@@ -1,7 +1,7 @@
 #pragma once
 
 #include "menu/StayOpenControl.h"
-#include "platform/Slider.h"
+#include "platform/ui/Slider.h"
 
 namespace corvix {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "menu/StayOpenControl.h"
-#include "platform/Stepper.h"
+#include "platform/ui/Stepper.h"
 
 namespace corvix {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Alert.h"
 #include "platform/PlatformServices.h"
 #include "platform/RunLoop.h"
+#include "platform/ui/Alert.h"
 
 namespace corvix {
 

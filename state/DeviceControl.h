@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Color.h"
 #include "platform/Error.h"
+#include "platform/ui/Color.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {

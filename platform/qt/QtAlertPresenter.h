@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Alert.h"
+#include "platform/ui/Alert.h"
 
 namespace corvix {
 

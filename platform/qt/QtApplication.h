@@ -4,7 +4,7 @@
 #include <QSocketNotifier>
 #include <memory>
 
-#include "platform/Application.h"
+#include "platform/ui/Application.h"
 
 namespace corvix {
 

@@ -4,11 +4,11 @@
 #include <QPointer>
 #include <memory>
 
-#include "platform/Appearance.h"
-#include "platform/ColorWell.h"
-#include "platform/GraphicsContext.h"
-#include "platform/Screen.h"
 #include "platform/Workspace.h"
+#include "platform/ui/Appearance.h"
+#include "platform/ui/ColorWell.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Screen.h"
 
 class QColorDialog;
 class QScreen;

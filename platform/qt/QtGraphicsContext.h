@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/GraphicsContext.h"
+#include "platform/ui/GraphicsContext.h"
 
 namespace corvix {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Menu.h"
-#include "platform/Window.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/StatusItem.h"
+#include "platform/ui/StatusItem.h"
 
 namespace corvix {
 

@@ -3,7 +3,7 @@
 #include <QPoint>
 #include <QRect>
 
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 

@@ -7,10 +7,10 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
-#include "platform/Transaction.h"
-#include "platform/ViewRenderer.h"
-#include "platform/Window.h"
 #include "platform/qt/QtGraphicsContext.h"
+#include "platform/ui/Transaction.h"
+#include "platform/ui/ViewRenderer.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 

@@ -3,8 +3,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "platform/EventRouter.h"
-#include "platform/View.h"
+#include "platform/ui/EventRouter.h"
+#include "platform/ui/View.h"
 
 namespace corvix {
 

@@ -3,8 +3,8 @@
 #include <set>
 #include <vector>
 
-#include "platform/Application.h"
 #include "platform/ProcessControl.h"
+#include "platform/ui/Application.h"
 
 namespace corvix {
 

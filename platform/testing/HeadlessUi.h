@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/Appearance.h"
-#include "platform/ColorWell.h"
-#include "platform/GraphicsContext.h"
-#include "platform/Screen.h"
-#include "platform/StatusItem.h"
-#include "platform/Window.h"
 #include "platform/Workspace.h"
+#include "platform/ui/Appearance.h"
+#include "platform/ui/ColorWell.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/StatusItem.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 

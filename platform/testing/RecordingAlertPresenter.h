@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/Alert.h"
+#include "platform/ui/Alert.h"
 
 namespace corvix {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/GraphicsContext.h"
+#include "platform/ui/GraphicsContext.h"
 
 namespace corvix {
 

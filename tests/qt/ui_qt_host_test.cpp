@@ -10,14 +10,14 @@
 #include <thread>
 
 #include "controls/OrbeluneToggleSwitch.h"
-#include "platform/ButtonTarget.h"
-#include "platform/Menu.h"
-#include "platform/Symbols.h"
-#include "platform/ViewRenderer.h"
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtMenuPopup.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/ViewHostWidget.h"
+#include "platform/ui/ButtonTarget.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Symbols.h"
+#include "platform/ui/ViewRenderer.h"
 
 namespace corvix {
 namespace {

@@ -11,10 +11,10 @@
 #include "HubTestSupport.h"
 #include "menu/MenuBuilder.h"
 #include "menu/StayOpenMenu.h"
-#include "platform/EventRouter.h"
-#include "platform/TextField.h"
 #include "platform/testing/HeadlessUi.h"
 #include "platform/testing/RecordingAlertPresenter.h"
+#include "platform/ui/EventRouter.h"
+#include "platform/ui/TextField.h"
 
 namespace corvix::testing {
 

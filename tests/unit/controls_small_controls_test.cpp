@@ -5,13 +5,13 @@
 #include "controls/MusicArtworkView.h"
 #include "controls/MusicPanelView.h"
 #include "controls/OrbeluneToggleSwitch.h"
-#include "platform/ButtonTarget.h"
 #include "platform/PlatformServices.h"
-#include "platform/ViewRenderer.h"
-#include "platform/Window.h"
 #include "platform/testing/HeadlessUi.h"
 #include "platform/testing/RecordingGraphicsContext.h"
 #include "platform/testing/VirtualRunLoop.h"
+#include "platform/ui/ButtonTarget.h"
+#include "platform/ui/ViewRenderer.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 namespace {

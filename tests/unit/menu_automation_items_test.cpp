@@ -4,7 +4,7 @@
 #include "controls/ActionView.h"
 #include "controls/MusicPanelView.h"
 #include "controls/OrbeluneToggleSwitch.h"
-#include "platform/ImageView.h"
+#include "platform/ui/ImageView.h"
 
 namespace corvix {
 namespace {

@@ -3,7 +3,7 @@
 #include "MenuTestSupport.h"
 #include "controls/ActionView.h"
 #include "controls/OrbeluneToggleSwitch.h"
-#include "platform/ImageView.h"
+#include "platform/ui/ImageView.h"
 
 namespace corvix {
 namespace {

@@ -3,7 +3,7 @@
 #include "MenuTestSupport.h"
 #include "menu/StayOpenSlider.h"
 #include "menu/StayOpenStepper.h"
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/Color.h"
+#include "platform/ui/Color.h"
 
 namespace corvix {
 namespace {

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/Button.h"
-#include "platform/ButtonTarget.h"
-#include "platform/Menu.h"
-#include "platform/Slider.h"
-#include "platform/Window.h"
 #include "platform/testing/HeadlessUi.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/ButtonTarget.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 namespace {

@@ -17,12 +17,12 @@
 #include "controls/MusicArtworkView.h"
 #include "controls/MusicPanelView.h"
 #include "controls/OrbeluneToggleSwitch.h"
-#include "platform/Symbols.h"
-#include "platform/TextField.h"
-#include "platform/ViewRenderer.h"
-#include "platform/Window.h"
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtServices.h"
+#include "platform/ui/Symbols.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/ViewRenderer.h"
+#include "platform/ui/Window.h"
 
 using namespace corvix;
 

@@ -1,0 +1,203 @@
+#include "platform/ui/Menu.h"
+
+#include <algorithm>
+
+namespace corvix {
+
+std::shared_ptr<MenuItem> MenuItem::separator() {
+    auto item = std::make_shared<MenuItem>();
+    item->separator_ = true;
+    item->enabled_ = false;
+    return item;
+}
+
+void MenuItem::changed() {
+    if (menu_) {
+        menu_->itemChanged(*this);
+    }
+}
+
+void MenuItem::setTitle(std::string title) {
+    if (title == title_) {
+        return;
+    }
+    title_ = std::move(title);
+    changed();
+}
+
+void MenuItem::setEnabled(bool enabled) {
+    if (enabled == enabled_) {
+        return;
+    }
+    enabled_ = enabled;
+    changed();
+}
+
+void MenuItem::setHidden(bool hidden) {
+    if (hidden == hidden_) {
+        return;
+    }
+    hidden_ = hidden;
+    changed();
+}
+
+void MenuItem::setView(std::shared_ptr<View> view) {
+    view_ = std::move(view);
+    changed();
+}
+
+void MenuItem::setSubmenu(std::shared_ptr<Menu> submenu) {
+    if (submenu_) {
+        submenu_->supermenu_ = nullptr;
+    }
+    submenu_ = std::move(submenu);
+    if (submenu_) {
+        submenu_->supermenu_ = menu_;
+    }
+    changed();
+}
+
+void MenuItem::setImage(ImagePtr image) {
+    image_ = std::move(image);
+    changed();
+}
+
+void MenuItem::setState(ControlState state) {
+    if (state == state_) {
+        return;
+    }
+    state_ = state;
+    changed();
+}
+
+bool MenuItem::performAction() {
+    if (!enabled_) {
+        return false;
+    }
+    auto target = target_.lock();
+    if (!target) {
+        return false;
+    }
+    auto keep = shared_from_this();
+    target->invoke(*this);
+    return true;
+}
+
+Menu::~Menu() {
+    for (auto& item : items_) {
+        item->menu_ = nullptr;
+        if (item->submenu_) {
+            item->submenu_->supermenu_ = nullptr;
+        }
+    }
+}
+
+MenuItem* Menu::itemAt(int index) const {
+    if (index < 0 || index >= numberOfItems()) {
+        return nullptr;
+    }
+    return items_[static_cast<std::size_t>(index)].get();
+}
+
+void Menu::attach(MenuItem& item) {
+    item.menu_ = this;
+    if (item.submenu_) {
+        item.submenu_->supermenu_ = this;
+    }
+}
+
+void Menu::detach(MenuItem& item) {
+    item.menu_ = nullptr;
+    if (item.submenu_) {
+        item.submenu_->supermenu_ = nullptr;
+    }
+}
+
+void Menu::addItem(std::shared_ptr<MenuItem> item) {
+    insertItem(std::move(item), numberOfItems());
+}
+
+void Menu::insertItem(std::shared_ptr<MenuItem> item, int index) {
+    if (!item) {
+        return;
+    }
+    if (item->menu_ && item->menu_ != this) {
+        item->menu_->removeItem(*item);
+    }
+    attach(*item);
+    index = std::clamp(index, 0, numberOfItems());
+    items_.insert(items_.begin() + index, std::move(item));
+    if (session_) {
+        session_->itemsChanged();
+    }
+}
+
+void Menu::removeItem(const MenuItem& item) {
+    auto it =
+        std::find_if(items_.begin(), items_.end(), [&](const auto& i) { return i.get() == &item; });
+    if (it == items_.end()) {
+        return;
+    }
+    auto keep = *it;
+    items_.erase(it);
+    detach(*keep);
+    if (session_) {
+        session_->itemsChanged();
+    }
+}
+
+void Menu::removeAllItems() {
+    auto old = std::move(items_);
+    items_.clear();
+    for (auto& item : old) {
+        detach(*item);
+    }
+    if (session_) {
+        session_->itemsChanged();
+    }
+}
+
+void Menu::cancelTracking() {
+    endTracking(true);
+}
+
+void Menu::cancelTrackingWithoutAnimation() {
+    endTracking(false);
+}
+
+void Menu::endTracking(bool animated) {
+    if (session_) {
+        session_->close(animated);
+    } else if (open_) {
+        didClose();
+    }
+}
+
+void Menu::itemChanged(MenuItem& item) {
+    if (session_) {
+        session_->itemChanged(item);
+    }
+}
+
+void Menu::willOpen(MenuSession* session) {
+    session_ = session;
+    open_ = true;
+    auto keep = weak_from_this().lock();
+    if (auto d = delegate()) {
+        d->menuWillOpen(*this);
+    }
+}
+
+void Menu::didClose() {
+    if (!open_) {
+        return;
+    }
+    open_ = false;
+    session_ = nullptr;
+    auto keep = weak_from_this().lock();
+    if (auto d = delegate()) {
+        d->menuDidClose(*this);
+    }
+}
+
+}  // namespace corvix

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/ui/Button.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Menu.h"
+
+namespace corvix {
+
+/// The program's item in the desktop's status area (tray): a button with an image and/or
+/// title, and the menu that a click opens.
+class StatusItem {
+  public:
+    static constexpr double VariableLength = -1;
+    static constexpr double SquareLength = -2;
+
+    explicit StatusItem(double length) : length_(length) {}
+
+    double length() const { return length_; }
+    void setLength(double length);
+    const ImagePtr& image() const { return image_; }
+    void setImage(ImagePtr image);
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title);
+    ImagePosition imagePosition() const { return imagePosition_; }
+    void setImagePosition(ImagePosition position);
+    const std::string& toolTip() const { return toolTip_; }
+    void setToolTip(std::string toolTip);
+    bool isVisible() const { return visible_; }
+    void setVisible(bool visible);
+    const std::shared_ptr<Menu>& menu() const { return menu_; }
+    void setMenu(std::shared_ptr<Menu> menu);
+
+    /// The backend's hook: runs after every change.
+    std::function<void()> onChange;
+
+  private:
+    void changed() {
+        if (onChange) {
+            onChange();
+        }
+    }
+
+    double length_;
+    ImagePtr image_;
+    std::string title_;
+    ImagePosition imagePosition_ = ImagePosition::ImageOnly;
+    std::string toolTip_;
+    bool visible_ = true;
+    std::shared_ptr<Menu> menu_;
+};
+
+/// Makes status items; provided by the backend.
+class StatusBar {
+  public:
+    virtual ~StatusBar() = default;
+    virtual std::shared_ptr<StatusItem> statusItem(double length) = 0;
+    virtual void removeStatusItem(const std::shared_ptr<StatusItem>& item) = 0;
+};
+
+}  // namespace corvix
