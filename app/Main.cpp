@@ -1,25 +1,55 @@
 // Corvix: the status-area companion of the Orbelune OS hub.
 #include <QApplication>
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/RuntimeDiagnostics.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
 #include "platform/UserDefaults.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/qt/QtServices.h"
+#include "platform/qt/QtSingleInstance.h"
 
 int main(int argc, char** argv) {
     using namespace corvix;
+    // Read before Qt starts, so that --help works without a display.
+    const std::string program = argc > 0 && argv[0] ? argv[0] : "corvix";
+    const auto request = parseCommandLine(std::vector<std::string>(argv + (argc > 0), argv + argc));
+    switch (request.action) {
+        case CommandLineRequest::Action::ShowHelp:
+            std::fputs(commandLineHelp(program).c_str(), stdout);
+            return 0;
+        case CommandLineRequest::Action::ShowVersion:
+            std::fputs(commandLineVersion().c_str(), stdout);
+            return 0;
+        case CommandLineRequest::Action::Fail:
+            std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.c_str(),
+                         request.error.c_str(), program.c_str());
+            return 2;
+        case CommandLineRequest::Action::Run:
+            break;
+    }
+
     // Configuration comes from the environment only; Qt's own arguments are not offered.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    (void)argc;
     QApplication::setApplicationName("Corvix");
     QApplication::setQuitOnLastWindowClosed(false);
 
+    QtSingleInstance instance(QtSingleInstance::defaultRuntimeDir(),
+                              QtSingleInstance::defaultDisplay());
+    if (!instance.claim()) {
+        // The running Corvix has been asked to open its menu instead.
+        return 0;
+    }
+
     QtServices qt;
+    instance.setOnActivate([&qt] { qt.statusBar.openFirstMenu(); });
     ProcessEnvironment environment;
     JsonFileUserDefaults defaults(JsonFileUserDefaults::defaultPath(environment));
     CurlHttpClient http(qt.runLoop);

@@ -11,6 +11,7 @@ packages=(
     gstreamer1.0-plugins-good gstreamer1.0-plugins-base
     fonts-material-design-icons-iconfont fonts-dejavu-core
     xvfb xdotool tint2 x11-utils x11-xserver-utils imagemagick curl
+    desktop-file-utils appstream
 )
 
 missing=()

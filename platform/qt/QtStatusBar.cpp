@@ -91,4 +91,13 @@ void QtStatusBar::openMenu(StatusItem& item) {
     }
 }
 
+void QtStatusBar::openFirstMenu() {
+    for (auto& e : entries_) {
+        if (e->item->menu()) {
+            openMenu(*e->item);
+            return;
+        }
+    }
+}
+
 }  // namespace corvix

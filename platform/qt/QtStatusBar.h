@@ -19,6 +19,8 @@ class QtStatusBar final : public StatusBar {
     void removeStatusItem(const std::shared_ptr<StatusItem>& item) override;
     /// Opens `item`'s menu at the pointer, as a click on the icon does.
     void openMenu(StatusItem& item);
+    /// Opens the menu of the first status item that has one (a second start of the program).
+    void openFirstMenu();
 
   private:
     struct Entry;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "QtTestApp.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtMenuPopup.h"
@@ -23,11 +24,7 @@ namespace corvix {
 namespace {
 
 QApplication& app() {
-    static int argc = 1;
-    static char name[] = "corvix_qt_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
+    return testing::qtTestApp();
 }
 
 void send(QWidget& w, QEvent::Type type, QPoint p) {
