@@ -319,4 +319,17 @@ void AppDelegate::applicationWillTerminate() {
     diagnostics().persist();
 }
 
+void AppDelegate::applicationDidWake() {
+    if (terminated_) {
+        return;
+    }
+    // A stream opened before the suspend may be dead without knowing it, and its reconnect
+    // delay may have grown to half a minute: open a new one now, and look at the hub at once.
+    if (stateStreamClient_) {
+        stateStreamClient_->stop();
+        stateStreamClient_->start();
+    }
+    refresh(true);
+}
+
 }  // namespace corvix

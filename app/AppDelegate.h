@@ -39,6 +39,7 @@ class AppDelegate final : public ApplicationDelegate,
 
     void applicationDidFinishLaunching() override;
     void applicationWillTerminate() override;
+    void applicationDidWake() override;
     void menuWillOpen(Menu& menu) override;
     void menuDidClose(Menu& menu) override;
     void appearanceDidChange();

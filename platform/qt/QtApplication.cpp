@@ -1,5 +1,7 @@
 #include "platform/qt/QtApplication.h"
 
+#include "platform/qt/QtWakeWatcher.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -37,9 +39,15 @@ QtApplication::QtApplication() {
             terminate();
         });
     }
+    wakeWatcher_ = std::make_unique<QtWakeWatcher>([this] {
+        if (auto d = delegate(); d && !terminating_) {
+            d->applicationDidWake();
+        }
+    });
 }
 
 QtApplication::~QtApplication() {
+    wakeWatcher_.reset();
     signalNotifier_.reset();
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         ::signal(signal, SIG_DFL);

@@ -12,6 +12,9 @@ class ApplicationDelegate {
     virtual ~ApplicationDelegate() = default;
     virtual void applicationDidFinishLaunching() {}
     virtual void applicationWillTerminate() {}
+    /// The computer resumed from suspend or its network came back: connections made before
+    /// may be dead without knowing it, and waits begun before are stale.
+    virtual void applicationDidWake() {}
 };
 
 /// The running program: activation, its delegate, and the way out; provided by the backend.

@@ -230,6 +230,40 @@ TEST_F(AppDelegateTest, StreamEventsAskForARefreshAndBurstsStayGated) {
     EXPECT_GE(stateFetches().size(), 2u);
 }
 
+TEST_F(AppDelegateTest, WakingUpReconnectsTheStreamAndFetchesAtOnce) {
+    launch();
+    answerState(kHome);
+    auto streams = [&] {
+        std::vector<std::shared_ptr<FakeHttpClient::Transfer>> found;
+        for (const auto& t : platform.http.transfers()) {
+            if (t->streaming) {
+                found.push_back(t);
+            }
+        }
+        return found;
+    };
+    // The hub went away while the computer slept: the stream's reconnect delay grew to 8 s.
+    for (auto delay : {1s, 2s, 4s}) {
+        platform.http.streamEnd(streams().back(),
+                                Error{"NSURLErrorDomain", -1004, "Could not connect"});
+        platform.loop.runUntilIdle();
+        platform.loop.advance(delay);
+    }
+    platform.http.streamEnd(streams().back(),
+                            Error{"NSURLErrorDomain", -1004, "Could not connect"});
+    platform.loop.runUntilIdle();
+    const auto streamsBefore = streams().size();
+    const auto fetchesBefore = stateFetches().size();
+
+    delegate->applicationDidWake();
+    platform.loop.runUntilIdle();
+    EXPECT_EQ(streams().size(), streamsBefore + 1) << "a new stream without waiting out 8 s";
+    EXPECT_FALSE(streams().back()->finished);
+    EXPECT_EQ(stateFetches().size(), fetchesBefore + 1) << "a fetch without waiting 20 s";
+    answerState(kHome);
+    EXPECT_EQ(counter("refresh_completed"), 2);
+}
+
 TEST_F(AppDelegateTest, ParentWatchAndQuit) {
     platform.environment.set("ORBELUNE_PARENT_PID", "+4242");
     processes.alive.insert(4242);
