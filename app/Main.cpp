@@ -35,6 +35,14 @@ int main(int argc, char** argv) {
             break;
     }
 
+    // Under Wayland a client can neither place a popup at the pointer nor keep a window above
+    // the others; XWayland can, so try it first when the user chose no platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+    }
+
     // Configuration comes from the environment only; Qt's own arguments are not offered.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
