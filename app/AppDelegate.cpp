@@ -77,6 +77,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     builder_->buildLoading(*menu_, kLoadingMessage);
     if (statusItem_) {
         statusItem_->setMenu(menu_);
+        statusItem_->setToolTip(kLoadingMessage);
     }
 
     refresh(true);
@@ -261,6 +262,10 @@ void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
     } else if (!isCancellationError(result.error())) {
         builder_->buildOffline(*menu_, result.error().description);
         lastStructureSignature_.reset();
+        if (statusItem_) {
+            // What the offline menu's first lines say, for a pointer resting on the icon.
+            statusItem_->setToolTip("Orbelune OS is not reachable\n" + result.error().description);
+        }
         diagnostics().count("refresh_failed");
     }
     refreshTask_ = TaskHandle();
@@ -275,6 +280,7 @@ void AppDelegate::settleStatusItem() {
         return;
     }
     statusItem_->setTitle("");
+    statusItem_->setToolTip("Orbelune OS");
     statusItem_->setImagePosition(ImagePosition::ImageOnly);
     statusItem_->setLength(StatusItem::SquareLength);
 }

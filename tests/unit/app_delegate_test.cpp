@@ -82,6 +82,7 @@ TEST_F(AppDelegateTest, LaunchShowsTheLoadingMenuThenTheBuiltMenu) {
     EXPECT_EQ(item->length(), StatusItem::VariableLength);
     EXPECT_EQ(item->menu(), delegate->menu());
     EXPECT_EQ(menuLines().front(), "Loading Orbelune OS... (disabled)");
+    EXPECT_EQ(item->toolTip(), "Loading Orbelune OS...");
 
     // The forced first fetch is already on its way, and the stream is open.
     ASSERT_EQ(stateFetches().size(), 1u);
@@ -192,12 +193,16 @@ TEST_F(AppDelegateTest, AFailedRefreshShowsTheOfflineMenuAndTheNextSuccessRebuil
     EXPECT_FALSE(delegate->lastStructureSignature().has_value());
     EXPECT_EQ(counter("refresh_failed"), 1);
     EXPECT_TRUE(alerts.shown.empty());
+    // The icon's tool tip says what the menu's first lines say.
+    EXPECT_EQ(statusBar.items[0]->toolTip(),
+              "Orbelune OS is not reachable\nCould not connect to the server.");
 
     delegate->refresh(true);
     platform.loop.runUntilIdle();
     answerState(kHome);  // same structure as before the failure, rebuilt all the same
     EXPECT_EQ(counter("refresh_structural_rebuild"), 2);
     EXPECT_NE(std::find(menuLines().begin(), menuLines().end(), "Refresh"), menuLines().end());
+    EXPECT_EQ(statusBar.items[0]->toolTip(), "Orbelune OS");
 }
 
 TEST_F(AppDelegateTest, AMissingTokenShowsOfflineWithoutSendingAnything) {
