@@ -27,14 +27,28 @@ QtStatusBar::~QtStatusBar() {
 
 namespace {
 
+// The program's own symbolic icon, when it is installed into the icon theme.
+constexpr char kThemeIconName[] = "os.orbelune.Corvix-symbolic";
+
 QIcon iconFor(const StatusItem& item) {
-    if (!item.image()) {
+    const Image* image = item.image().get();
+    if (!image) {
         return {};
     }
-    // Template icons follow the panel's text colour.
+    // The default house symbol is the program's icon: the theme's symbolic variant follows the
+    // panel's own colours where the panel recolours symbolic icons.
+    if (image->isTemplate() && image->symbol() && image->symbol()->name == "house.fill" &&
+        QIcon::hasThemeIcon(kThemeIconName)) {
+        return QIcon::fromTheme(kThemeIconName);
+    }
+    // Template icons follow the panel's text colour. Every common panel size gets its own
+    // rendering, so none is scaled from another and blurred.
     Color tint = Color::system(SystemColor::Label).withAlphaComponent(1);
-    QImage img = renderImage(*item.image(), {44, 44}, tint);
-    return QIcon(QPixmap::fromImage(img));
+    QIcon icon;
+    for (int side : {16, 22, 24, 32, 44, 64}) {
+        icon.addPixmap(QPixmap::fromImage(renderImage(*image, QSize(side, side), tint)));
+    }
+    return icon;
 }
 
 }  // namespace
