@@ -1,5 +1,6 @@
 #include "platform/qt/QtApplication.h"
 
+#include "platform/qt/QtAccessibility.h"
 #include "platform/qt/QtWakeWatcher.h"
 
 #include <fcntl.h>
@@ -23,6 +24,7 @@ void onTerminationSignal(int) {
 }  // namespace
 
 QtApplication::QtApplication() {
+    installModelAccessibility();
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         struct sigaction action {};
         action.sa_handler = onTerminationSignal;
