@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Reads Corvix's open menu through the AT-SPI accessibility bus, as a screen reader would, and
+# flips a switch in it: the row names are printed and the hub must receive the switch's request.
+# Runs the hub simulator and Corvix under a virtual display with a private session bus; expects
+# a build in build/ (or CORVIX_BUILD_DIR). Skips, saying why, where the bus cannot be had.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build="${CORVIX_BUILD_DIR:-build}"
+
+for tool in dbus-run-session Xvfb /usr/libexec/at-spi-bus-launcher; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIPPED: $tool is not installed, so there is no accessibility bus to test on"
+        exit 0
+    fi
+done
+if ! /usr/bin/python3 -c "import gi; gi.require_version('Atspi', '2.0')" 2>/dev/null; then
+    echo "SKIPPED: the AT-SPI Python bindings (gir1.2-atspi-2.0) are not installed"
+    exit 0
+fi
+
+if [ "${CORVIX_INSIDE_SESSION_BUS:-}" != 1 ]; then
+    export CORVIX_INSIDE_SESSION_BUS=1
+    exec dbus-run-session -- "$0" "$@"
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+/usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
+pids+=($!)
+
+display=70
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+"$build/tools/hubsim/hubsim" --port 0 --token-file "$work/token" >"$work/hubsim.log" 2>&1 &
+pids+=($!)
+port=""
+for _ in $(seq 50); do
+    port=$(grep -o '127.0.0.1:[0-9]*' "$work/hubsim.log" 2>/dev/null | head -1 | cut -d: -f2 || true)
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+[ -n "$port" ] || { echo "the hub simulator did not start" >&2; exit 1; }
+
+corvix_env=(ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control"
+    ORBELUNE_MAC_CONTROL_TOKEN_FILE="$work/token"
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
+    QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+env "${corvix_env[@]}" "$build/corvix" >"$work/corvix.log" 2>&1 &
+pids+=($!)
+# The first refresh builds the menu.
+for _ in $(seq 100); do
+    grep -q 'GET /app/os/mac-control/state -> 200' "$work/hubsim.log" && break
+    sleep 0.1
+done
+sleep 0.5
+
+# A second start opens the running Corvix's menu; no tray host is needed for that.
+if ! /usr/bin/python3 "$root/scripts/atspi_menu.py" env "${corvix_env[@]}" "$build/corvix"; then
+    echo "the menu could not be read through AT-SPI" >&2
+    cat "$work/corvix.log" >&2
+    exit 1
+fi
+# The switch's request reaches the hub.
+for _ in $(seq 50); do
+    grep -qE 'POST /app/os/mac-control/(items/[^ ]*/run|devices/[^ ]*/commands/)' "$work/hubsim.log" &&
+        break
+    sleep 0.1
+done
+if grep -E 'POST /app/os/mac-control/(items/[^ ]*/run|devices/[^ ]*/commands/)' "$work/hubsim.log"; then
+    echo "the hub received the request of the switch flipped through AT-SPI"
+else
+    echo "the switch flipped through AT-SPI sent nothing to the hub" >&2
+    cat "$work/hubsim.log" >&2
+    exit 1
+fi
