@@ -10,13 +10,6 @@
 #include <QScreen>
 #include <QUrl>
 
-#ifdef CORVIX_QT_DBUS
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusReply>
-#include <QDBusVariant>
-#endif
-
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtWindowSystem.h"
 
@@ -64,76 +57,6 @@ std::vector<Screen> QtScreens::screens() const {
 
 Point QtScreens::mouseLocation() const {
     return fromQtScreenPoint(QCursor::pos());
-}
-
-QtAppearance::QtAppearance() {
-#ifdef CORVIX_QT_DBUS
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-            "org.freedesktop.portal.Settings", "Read");
-        call << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
-        QDBusMessage reply = bus.call(call, QDBus::Block, 1000);
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-            QVariant v = reply.arguments().first();
-            // The value comes wrapped in one or two variants.
-            while (v.canConvert<QDBusVariant>()) {
-                v = v.value<QDBusVariant>().variant();
-            }
-            portalValue_ = v.toInt();
-        }
-        bus.connect("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                    "org.freedesktop.portal.Settings", "SettingChanged", this,
-                    SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
-    }
-#endif
-    qApp->installEventFilter(this);
-    scheme_ = ColorScheme::Light;
-    update();
-}
-
-void QtAppearance::portalSettingChanged(const QString& ns, const QString& key,
-                                        const QDBusVariant& v) {
-#ifdef CORVIX_QT_DBUS
-    if (ns == "org.freedesktop.appearance" && key == "color-scheme") {
-        QVariant value = v.variant();
-        while (value.canConvert<QDBusVariant>()) {
-            value = value.value<QDBusVariant>().variant();
-        }
-        portalValue_ = value.toInt();
-        update();
-    }
-#else
-    (void)ns;
-    (void)key;
-    (void)v;
-#endif
-}
-
-bool QtAppearance::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) {
-        update();
-    }
-    return false;
-}
-
-void QtAppearance::update() {
-    ColorScheme next;
-    if (portalValue_ == 1) {
-        next = ColorScheme::Dark;
-    } else if (portalValue_ == 2) {
-        next = ColorScheme::Light;
-    } else {
-        QColor window = QGuiApplication::palette().color(QPalette::Window);
-        next = window.lightness() < 128 ? ColorScheme::Dark : ColorScheme::Light;
-    }
-    bool changed = next != scheme_ || next != Color::currentScheme();
-    scheme_ = next;
-    Color::setCurrentScheme(next);
-    if (changed) {
-        notifyChanged();
-    }
 }
 
 bool QtWorkspace::openURL(const std::string& url) {

@@ -5,14 +5,12 @@
 #include <memory>
 
 #include "platform/Workspace.h"
-#include "platform/ui/Appearance.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Screen.h"
 
 class QColorDialog;
 class QScreen;
-class QDBusVariant;
 
 namespace corvix {
 
@@ -25,27 +23,6 @@ class QtScreens final : public QObject, public ScreenService {
 
   private:
     void watch(QScreen* screen);
-};
-
-/// Dark or light from the freedesktop portal's `color-scheme` (1 dark, 2 light), falling back
-/// to the palette when the portal has no preference or is missing; follows both for changes.
-/// Keeps `Color::currentScheme` in step.
-class QtAppearance final : public QObject, public AppearanceService {
-    Q_OBJECT
-  public:
-    QtAppearance();
-    ColorScheme scheme() const override { return scheme_; }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-  private slots:
-    void portalSettingChanged(const QString& ns, const QString& key, const QDBusVariant& v);
-
-  private:
-    void update();
-    int portalValue_ = 0;  // 0 no preference, 1 dark, 2 light
-    ColorScheme scheme_ = ColorScheme::Light;
 };
 
 /// Opens URLs with QDesktopServices.

@@ -3,6 +3,7 @@
 #include "platform/PlatformServices.h"
 #include "platform/ProcessControl.h"
 #include "platform/qt/QtAlertPresenter.h"
+#include "platform/qt/QtAppearance.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtDesktopServices.h"
 #include "platform/qt/QtRunLoop.h"
