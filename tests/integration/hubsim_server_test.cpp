@@ -652,6 +652,11 @@ TEST_F(HubsimServer, StreamsAreDroppedAfterTheConfiguredTimeAndOnDemand) {
     server_->setFaults({});
     StreamReader stream(server_->port(), kToken);
     ASSERT_NE(stream.waitFor(": connected", 2000ms), std::string::npos);
+    // The dropped stream's worker may still be winding down after its client saw the end.
+    const auto deadline = Clock::now() + 2s;
+    while (server_->openStreams() != 1u && Clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
     EXPECT_EQ(server_->openStreams(), 1u);
     server_->dropStreams();
     EXPECT_TRUE(stream.waitForEnd(2000ms));
