@@ -291,6 +291,9 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             list = curl_slist_append(list, (name + ": " + value).c_str());
         }
         list = curl_slist_append(list, "Expect:");
+        if (!r.header("Accept")) {
+            list = curl_slist_append(list, "Accept:");  // no default "*/*" on the wire
+        }
         t->headerList = list;
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Engine::onHeader);

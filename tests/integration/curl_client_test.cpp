@@ -87,9 +87,16 @@ TEST_F(CurlClientTest, SendsTheHubsExactWireFormat) {
     std::optional<Result<void>> ran;
     client.runItem("a/b", true, [&](Result<void> r) { ran.emplace(r); });
     EXPECT_TRUE(wait(ran).ok());
+    std::optional<Result<void>> dots;
+    client.runItem("..", std::nullopt, [&](Result<void> r) { dots.emplace(r); });
+    EXPECT_TRUE(wait(dots).ok());
 
     std::lock_guard lock(mutex);
-    ASSERT_EQ(seen.size(), 2u);
+    ASSERT_EQ(seen.size(), 3u);
+    for (const auto& request : seen) {
+        EXPECT_FALSE(request.has_header("Accept")) << request.target;  // only the stream sends it
+    }
+    EXPECT_EQ(seen[2].target, "/api/items/%2E%2E/run");
     EXPECT_EQ(seen[0].method, "GET");
     EXPECT_EQ(seen[0].path, "/api/state");
     EXPECT_EQ(seen[0].get_header_value("X-Mac-Control-Token"), "tok-123");

@@ -123,6 +123,16 @@ TEST(UrlTest, PathSegmentsAreEncodedByTheProgramsOwnRule) {
     EXPECT_EQ(percentEncodePathSegment("-._~!$&'()*+,:=@"), "-._~!$&'()*+,:=@");
     EXPECT_EQ(percentEncodePathSegment("?#%\xC3\xA9"), "%3F%23%25%C3%A9");
     EXPECT_EQ(percentDecode("a%2Fb%20c%zz%4"), "a/b c%zz%4");
+    // Dot segments stay one segment through resolution; dots inside a name stay as they are.
+    const auto base = Url::parseAbsolute("http://h/api/").value();
+    for (const auto& [id, path] :
+         std::vector<std::pair<std::string, std::string>>{{".", "/api/items/%2E/run"},
+                                                          {"..", "/api/items/%2E%2E/run"},
+                                                          {"...", "/api/items/.../run"},
+                                                          {"a..b", "/api/items/a..b/run"},
+                                                          {"../x", "/api/items/..%2Fx/run"}}) {
+        EXPECT_EQ(base.resolve("items/" + percentEncodePathSegment(id) + "/run")->path, path) << id;
+    }
 }
 
 TEST(UserDefaultsTest, FileStoreKeepsValuesAndSurvivesCorruptionAndFailedWrites) {
