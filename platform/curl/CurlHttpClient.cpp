@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -388,9 +389,43 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             int running = 0;
             curl_multi_perform(multi_, &running);
             completeFinished();
-            // Wake at least every 250 ms so idle time-outs are noticed promptly.
-            curl_multi_poll(multi_, nullptr, 0, active_.empty() ? 1000 : 250, nullptr);
+            // Sleep until a socket is ready, curl's own next timer, the nearest idle deadline,
+            // or a wake-up (new transfer, cancel, shutdown): never a periodic tick.
+            curl_multi_poll(multi_, nullptr, 0, endIdleTransfers(Clock::now()), nullptr);
         }
+    }
+
+    /// Fails every transfer that has had no byte for its time-out, and answers how long the
+    /// thread may sleep until the next one would expire.
+    int endIdleTransfers(Clock::time_point now) {
+        constexpr int kForever = std::numeric_limits<int>::max();
+        int sleepMs = kForever;
+        for (std::size_t i = 0; i < active_.size();) {
+            std::shared_ptr<Transfer> t = active_[i].transfer;
+            if (t->request.timeoutSeconds <= 0) {
+                ++i;
+                continue;
+            }
+            const auto deadline =
+                t->lastActivity + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(t->request.timeoutSeconds));
+            if (now < deadline) {
+                // Rounded up, so the wake comes just after the deadline, not just before it.
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count() + 1;
+                sleepMs = static_cast<int>(std::min<long long>(sleepMs, left));
+                ++i;
+                continue;
+            }
+            t->timedOut = true;
+            release(active_.begin() + static_cast<std::ptrdiff_t>(i));
+            if (t->task->isCancelled()) {
+                finishCancelled(t);
+            } else {
+                finish(t, errorFor(CURLE_OPERATION_TIMEDOUT, true));
+            }
+        }
+        return sleepMs;
     }
 
     RunLoop& loop_;
