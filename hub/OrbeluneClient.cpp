@@ -225,6 +225,7 @@ TaskHandle OrbeluneClient::perform(std::string_view path, std::string_view metho
         promise.resolve(request.error());
         return promise.handle();
     }
+    request.value().parseJsonBody = true;
     TaskHandle transfer =
         http_.send(std::move(request.value()), [promise](Result<HttpResponse> response) {
             if (!response) {
@@ -236,8 +237,10 @@ TaskHandle OrbeluneClient::perform(std::string_view path, std::string_view metho
                 promise.resolve(programError(2, kRequestFailed));
                 return;
             }
-            // Parsed once here for the failure check, and handed on to the readers.
-            Result<json::value> document = parseJson(answer.body);
+            // Parsed once, for the failure check and the readers: by the network layer off the
+            // main thread where it can, else here.
+            Result<json::value> document =
+                answer.document ? std::move(*answer.document) : parseJson(answer.body);
             if (auto failure = hubReportedFailure(document)) {
                 promise.resolve(*failure);
                 return;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <charconv>
 #include <chrono>
 #include <limits>
 #include <mutex>
@@ -50,6 +52,13 @@ Error errorFor(CURLcode code, bool timedOut) {
         default:
             return urlError(kUrlErrorUnknown, curl_easy_strerror(code));
     }
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 }  // namespace
@@ -200,7 +209,17 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
                 value.remove_prefix(1);
             }
-            t.response.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+            std::string_view name = line.substr(0, colon);
+            if (!t.streaming && equalsIgnoringCase(name, "Content-Length")) {
+                // One allocation for the whole body instead of a doubling series.
+                std::size_t expected = 0;
+                auto [end, ec] =
+                    std::from_chars(value.data(), value.data() + value.size(), expected);
+                if (ec == std::errc() && expected <= kMaxBodyBytes) {
+                    t.response.body.reserve(expected);
+                }
+            }
+            t.response.headers.emplace_back(std::string(name), std::string(value));
         }
         return length;
     }
@@ -343,6 +362,10 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
                     postHead(t);
                 }
                 release(it);
+                if (t->request.parseJsonBody && status >= 200 && status <= 299) {
+                    // A big document costs milliseconds to parse: here, not on the main thread.
+                    t->response.document = parseJson(t->response.body);
+                }
                 finish(t, std::move(t->response));
             } else {
                 Error error = t->tooLarge ? errorFor(CURLE_FILESIZE_EXCEEDED, false)

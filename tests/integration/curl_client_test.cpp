@@ -110,6 +110,36 @@ TEST_F(CurlClientTest, SendsTheHubsExactWireFormat) {
     std::filesystem::remove(tokenFile);
 }
 
+TEST_F(CurlClientTest, JsonBodiesAreReadBeforeTheCompletionWhenAsked) {
+    hub.server.Get("/doc", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(R"({"data":{"n":1}})", "application/json");
+    });
+    hub.server.Get("/deep", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(100000, '[') + std::string(100000, ']'), "application/json");
+    });
+    hub.server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 404;
+        res.set_content(R"({"message":"no"})", "application/json");
+    });
+    auto fetch = [&](const std::string& path, bool parse) {
+        HttpRequest request;
+        request.url = hub.url(path);
+        request.parseJsonBody = parse;
+        std::optional<Result<HttpResponse>> answer;
+        http.send(request, [&](Result<HttpResponse> r) { answer.emplace(std::move(r)); });
+        return wait(answer).value();
+    };
+    auto doc = fetch("/doc", true);
+    ASSERT_TRUE(doc.document.has_value());
+    EXPECT_EQ(doc.document->value(), parseJson(doc.body).value());
+    EXPECT_EQ(doc.body, R"({"data":{"n":1}})");  // the bytes stay for readers that want them
+    auto deep = fetch("/deep", true);
+    ASSERT_TRUE(deep.document.has_value());
+    EXPECT_FALSE(deep.document->ok());  // the nesting limit holds here too
+    EXPECT_FALSE(fetch("/missing", true).document.has_value());
+    EXPECT_FALSE(fetch("/doc", false).document.has_value());
+}
+
 TEST_F(CurlClientTest, DoesNotFollowRedirectsWithTheToken) {
     std::atomic<int> followed{0};
     hub.server.Get("/from", [&](const httplib::Request&, httplib::Response& res) {
