@@ -233,6 +233,38 @@ TEST_F(CurlClientTest, CancelEndsAStreamPromptlyWithTheCancellationError) {
     serverDone = true;
 }
 
+TEST_F(CurlClientTest, AStreamThatFallsSilentEndsByItsIdleTimeOut) {
+    std::atomic<bool> serverDone{false};
+    hub.server.Get("/quiet", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/event-stream",
+                                         [&](size_t offset, httplib::DataSink& sink) {
+                                             if (offset == 0) {
+                                                 sink.write(": hello\n\n", 9);
+                                             }
+                                             std::this_thread::sleep_for(20ms);
+                                             return !serverDone.load() && sink.is_writable();
+                                         });
+    });
+    HttpRequest request;
+    request.url = hub.url("/quiet");
+    request.timeoutSeconds = 0.4;
+    std::string received;
+    std::optional<Result<void>> end;
+    HttpClient::StreamCallbacks callbacks;
+    callbacks.onData = [&](std::string_view bytes) { received += bytes; };
+    callbacks.onComplete = [&](Result<void> r) { end.emplace(r); };
+    const auto started = std::chrono::steady_clock::now();
+    TaskHandle task = http.stream(request, callbacks);
+    auto result = wait(end, 5s);
+    const auto took = std::chrono::steady_clock::now() - started;
+    serverDone = true;
+    EXPECT_EQ(received, ": hello\n\n");
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, kUrlErrorTimedOut);
+    EXPECT_GE(took, 400ms);
+    EXPECT_LT(took, 2s);
+}
+
 TEST_F(CurlClientTest, UnreachableHostIsANetworkError) {
     // Bind and close a port so nothing listens there.
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
