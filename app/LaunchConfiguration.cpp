@@ -1,7 +1,6 @@
 #include "app/LaunchConfiguration.h"
 
-#include <cctype>
-#include <limits>
+#include <charconv>
 
 #include "platform/Environment.h"
 #include "platform/Json.h"
@@ -10,34 +9,18 @@
 namespace corvix {
 
 std::int32_t LaunchConfiguration::parsePid(std::optional<std::string_view> text) {
-    if (!text || text->empty()) {
+    if (!text) {
         return 0;
     }
+    // from_chars takes a minus but no plus; a plus is dropped unless a sign follows it.
     std::string_view digits = *text;
-    bool negative = false;
-    if (digits.front() == '+' || digits.front() == '-') {
-        negative = digits.front() == '-';
+    if (digits.size() > 1 && digits[0] == '+' && digits[1] != '-') {
         digits.remove_prefix(1);
     }
-    if (digits.empty()) {
-        return 0;
-    }
-    std::int64_t value = 0;
-    for (char c : digits) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return 0;
-        }
-        value = value * 10 + (c - '0');
-        if (value > static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1) {
-            return 0;
-        }
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<std::int32_t>::max() ||
-        value < std::numeric_limits<std::int32_t>::min()) {
-        return 0;
-    }
-    return static_cast<std::int32_t>(value);
+    std::int32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    auto [stop, ec] = std::from_chars(digits.data(), end, value);
+    return ec == std::errc() && stop == end ? value : 0;
 }
 
 std::int32_t LaunchConfiguration::parentPid(const Environment& environment) {

@@ -6,50 +6,91 @@ namespace corvix {
 
 namespace {
 
+// The signature is built in one text: on a big home it is some hundred kilobytes, and a
+// temporary per member costs more than the comparison it serves.
+
+void appendMember(std::string& out, const JsonObject& object, std::string_view key) {
+    appendString(out, member(object, key));
+}
+
+/// `array`'s rule (a list only when every element is an object) without building the list.
 template <typename Each>
-std::string joined(const ObjectList& items, const char* separator, Each each) {
-    std::string text;
+void appendEachObject(std::string& out, const JsonObject& object, std::string_view key,
+                      char separator, Each each) {
+    const json::value* value = member(object, key);
+    if (!value || !value->is_array()) {
+        return;
+    }
+    const json::array& list = value->get_array();
+    for (const json::value& element : list) {
+        if (!element.is_object()) {
+            return;
+        }
+    }
+    bool first = true;
+    for (const json::value& element : list) {
+        if (!first) {
+            out += separator;
+        }
+        first = false;
+        each(element.get_object());
+    }
+}
+
+void appendIds(std::string& out, const ObjectList& items) {
     bool first = true;
     for (const JsonObject* item : items) {
         if (!first) {
-            text += separator;
+            out += ',';
         }
         first = false;
-        text += each(*item);
+        appendMember(out, *item, "id");
     }
-    return text;
 }
 
 }  // namespace
 
 std::string menuStructureSignature(const JsonObject& state) {
-    const std::string pinned = joined(array(state, "pinned"), ",", [](const JsonObject& item) {
-        return member(item, "id") ? string(item, "id") : string(item, "label");
+    std::string out;
+    out.reserve(4096);
+    appendEachObject(out, state, "pinned", ',', [&](const JsonObject& item) {
+        appendMember(out, item, member(item, "id") ? "id" : "label");
     });
-    const std::string rooms = joined(array(state, "rooms"), "|", [](const JsonObject& room) {
-        std::string text = member(room, "id") ? string(room, "id") : string(room, "name");
-        text += "[";
-        text += joined(array(room, "devices"), ",", [](const JsonObject& device) {
-            return string(device, "id") + ":" + string(device, "name") + ":" +
-                   string(device, "kind");
+    out += '#';
+    appendEachObject(out, state, "rooms", '|', [&](const JsonObject& room) {
+        appendMember(out, room, member(room, "id") ? "id" : "name");
+        out += '[';
+        appendEachObject(out, room, "devices", ',', [&](const JsonObject& device) {
+            appendMember(out, device, "id");
+            out += ':';
+            appendMember(out, device, "name");
+            out += ':';
+            appendMember(out, device, "kind");
         });
-        text += "]";
-        return text;
+        out += ']';
     });
-    auto ids = [](const JsonObject& item) { return string(item, "id"); };
-    const std::string scenes = joined(macControlProgramScenes(state), ",", ids);
-    const std::string avFlows = joined(macControlAvFlows(state), ",", ids);
-
-    std::string music = "0:::";
-    if (const JsonObject* player = objectMember(state, "musicPlayer")) {
-        const JsonObject* active = objectMember(*player, "activePlayer");
-        static const JsonObject none;
-        const JsonObject& activePlayer = active ? *active : none;
-        music = std::string(bool_(*player, "available", false) ? "1" : "0") + ":" +
-                string(activePlayer, "id") + ":" + string(activePlayer, "targetId") + ":" +
-                string(activePlayer, "targetType");
+    out += '#';
+    appendIds(out, macControlProgramScenes(state));
+    out += '#';
+    appendIds(out, macControlAvFlows(state));
+    out += '#';
+    const JsonObject* player = objectMember(state, "musicPlayer");
+    if (!player) {
+        out += "0:::";
+        return out;
     }
-    return pinned + "#" + rooms + "#" + scenes + "#" + avFlows + "#" + music;
+    out += bool_(*player, "available", false) ? '1' : '0';
+    if (const JsonObject* active = objectMember(*player, "activePlayer")) {
+        out += ':';
+        appendMember(out, *active, "id");
+        out += ':';
+        appendMember(out, *active, "targetId");
+        out += ':';
+        appendMember(out, *active, "targetType");
+    } else {
+        out += ":::";
+    }
+    return out;
 }
 
 }  // namespace corvix

@@ -1,10 +1,11 @@
 #include "hub/OrbeluneClient.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
+#include <cerrno>
 
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
@@ -119,17 +120,35 @@ std::optional<std::filesystem::path> OrbeluneClient::homeDirectory() const {
 }
 
 std::optional<std::string> OrbeluneClient::readToken(const std::filesystem::path& file) const {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    // Opened without blocking, so a FIFO cannot stall the main thread; only a regular file
+    // (also through a link) is read, and at most a little more than a token can be.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         return std::nullopt;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
+    std::string text;
+    struct stat info {};
+    bool usable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                  info.st_size <= static_cast<off_t>(kMaxTokenFileBytes);
+    if (usable) {
+        char buffer[kMaxTokenFileBytes + 1];
+        std::size_t length = 0;
+        while (length < sizeof buffer) {
+            const ssize_t n = ::read(fd, buffer + length, sizeof buffer - length);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                usable = n == 0;
+                break;
+            }
+            length += static_cast<std::size_t>(n);
+        }
+        usable = usable && length <= kMaxTokenFileBytes;  // grew past the limit since fstat
+        text.assign(buffer, length);
     }
-    const std::string text = content.str();
-    if (!isUtf8(text)) {
+    ::close(fd);
+    if (!usable || !isUtf8(text)) {
         return std::nullopt;
     }
     std::string_view token = trimmed(text);
@@ -206,6 +225,7 @@ TaskHandle OrbeluneClient::perform(std::string_view path, std::string_view metho
         promise.resolve(request.error());
         return promise.handle();
     }
+    request.value().parseJsonBody = true;
     TaskHandle transfer =
         http_.send(std::move(request.value()), [promise](Result<HttpResponse> response) {
             if (!response) {
@@ -217,8 +237,10 @@ TaskHandle OrbeluneClient::perform(std::string_view path, std::string_view metho
                 promise.resolve(programError(2, kRequestFailed));
                 return;
             }
-            // Parsed once here for the failure check, and handed on to the readers.
-            Result<json::value> document = parseJson(answer.body);
+            // Parsed once, for the failure check and the readers: by the network layer off the
+            // main thread where it can, else here.
+            Result<json::value> document =
+                answer.document ? std::move(*answer.document) : parseJson(answer.body);
             if (auto failure = hubReportedFailure(document)) {
                 promise.resolve(*failure);
                 return;

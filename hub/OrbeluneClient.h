@@ -27,6 +27,8 @@ class OrbeluneClient {
     static constexpr const char* kDefaultBaseURL = "http://127.0.0.1:8080/app/os/mac-control";
     static constexpr const char* kDefaultGroupIdentifier = "group.os.orbelune.mac-control";
     static constexpr const char* kSource = "native-menubar";
+    /// A token file longer than this is not a token (and is never read whole).
+    static constexpr std::size_t kMaxTokenFileBytes = 4096;
 
     using Done = std::function<void(Result<void>)>;
     using BodyCompletion = std::function<void(Result<std::string>)>;

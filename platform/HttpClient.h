@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Json.h"
 #include "platform/Result.h"
 #include "platform/Task.h"
 
@@ -29,6 +30,9 @@ struct HttpRequest {
     double timeoutSeconds = 60;
     /// Requests carrying the hub's token never follow redirects.
     bool followRedirects = false;
+    /// Also read a 2xx body as JSON (with the nesting limit) before the completion, off the
+    /// main thread where the client can; the answer carries it in `document`.
+    bool parseJsonBody = false;
 
     /// Sets a header, replacing one of the same name.
     void setHeader(std::string name, std::string value);
@@ -41,6 +45,9 @@ struct HttpResponse {
     int status = 0;
     HttpHeaders headers;
     std::string body;
+    /// The body's JSON reading (or its parse error), when the request asked for it and the
+    /// client made it; absent otherwise, and the reader parses the body itself.
+    std::optional<Result<json::value>> document = std::nullopt;
 };
 
 /// The network. Completions and stream callbacks run on the main thread; a cancelled transfer

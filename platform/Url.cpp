@@ -256,6 +256,13 @@ std::optional<Url> Url::resolve(std::string_view referenceText) const {
 }
 
 std::string percentEncodePathSegment(std::string_view segment) {
+    // "." and ".." would be removed or climb a level when the path is resolved.
+    if (segment == ".") {
+        return "%2E";
+    }
+    if (segment == "..") {
+        return "%2E%2E";
+    }
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(segment.size());

@@ -30,7 +30,8 @@ struct Url {
 };
 
 /// Percent-encodes one path segment: everything outside the URL path characters (letters,
-/// digits, - . _ ~ ! $ & ' ( ) * + , : = @) is written as %XX per UTF-8 byte, "/" included.
+/// digits, - . _ ~ ! $ & ' ( ) * + , : = @) is written as %XX per UTF-8 byte, "/" included, and
+/// the segments "." and ".." are written %2E and %2E%2E, so the text always stays one segment.
 std::string percentEncodePathSegment(std::string_view segment);
 
 /// Decodes %XX escapes; a malformed escape is kept as it stands.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,9 +37,11 @@ class InMemoryUserDefaults final : public UserDefaults {
     json::object values_;
 };
 
-/// A JSON file, rewritten whole and atomically (temporary file, flush, rename) on each change,
-/// so a crash never leaves it half-written. A file that cannot be read counts as empty and is
-/// left in place until the next successful write.
+/// A JSON file, rewritten whole and atomically (temporary file, flush, rename, folder sync) on
+/// each change, so a crash never leaves it half-written. Each change is made under a lock to
+/// what is on disk then, so writers in other processes lose nothing. A file that cannot be read
+/// counts as empty; the first write moves it aside (`defaults.json.unreadable-<UTC time>`)
+/// instead of replacing the user's values for good.
 class JsonFileUserDefaults final : public UserDefaults {
   public:
     explicit JsonFileUserDefaults(std::filesystem::path file);
@@ -56,6 +59,8 @@ class JsonFileUserDefaults final : public UserDefaults {
 
   private:
     void load();
+    /// Re-reads the store under the lock, applies `change` (false: nothing to write) and writes.
+    bool update(const std::function<bool(json::object&)>& change);
     bool write();
 
     std::filesystem::path file_;

@@ -98,28 +98,50 @@ std::string describeDouble(double number) {
 
 }  // namespace
 
-std::string string(const json::value* value, std::string_view fallback) {
+void appendString(std::string& out, const json::value* value, std::string_view fallback) {
     if (!value) {
-        return std::string(fallback);
+        out += fallback;
+        return;
     }
+    char digits[24];
     switch (value->kind()) {
         case json::kind::string:
-            return std::string(value->get_string());
-        case json::kind::int64:
-            return std::to_string(value->get_int64());
-        case json::kind::uint64:
-            return std::to_string(value->get_uint64());
+            out += value->get_string();
+            return;
+        case json::kind::int64: {
+            auto end = std::to_chars(digits, digits + sizeof digits, value->get_int64()).ptr;
+            out.append(digits, end);
+            return;
+        }
+        case json::kind::uint64: {
+            auto end = std::to_chars(digits, digits + sizeof digits, value->get_uint64()).ptr;
+            out.append(digits, end);
+            return;
+        }
         case json::kind::double_:
-            return describeDouble(value->get_double());
+            out += describeDouble(value->get_double());
+            return;
         case json::kind::bool_:
-            return value->get_bool() ? "1" : "0";
+            out += value->get_bool() ? '1' : '0';
+            return;
         case json::kind::null:
-            return "<null>";
+            out += "<null>";
+            return;
         case json::kind::array:
         case json::kind::object:
-            return json::serialize(*value);
+            out += json::serialize(*value);
+            return;
     }
-    return std::string(fallback);
+    out += fallback;
+}
+
+std::string string(const json::value* value, std::string_view fallback) {
+    if (value && value->is_string()) {
+        return std::string(value->get_string());
+    }
+    std::string text;
+    appendString(text, value, fallback);
+    return text;
 }
 
 bool bool_(const json::value* value, bool fallback) {

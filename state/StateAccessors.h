@@ -22,6 +22,8 @@ using ObjectList = std::vector<const JsonObject*>;
 
 /// Non-empty text as it is; any other present value as its description; absent: `fallback`.
 std::string string(const json::value* value, std::string_view fallback = "");
+/// `string` appended to `out`, without a text of its own.
+void appendString(std::string& out, const json::value* value, std::string_view fallback = "");
 /// Booleans, numbers (non-zero) and the texts "1", "true", "yes", "on" (any case); absent, null,
 /// lists and objects: `fallback`. Named `bool_` because `bool` is taken by the language.
 bool bool_(const json::value* value, bool fallback = false);

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <charconv>
 #include <chrono>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -49,6 +52,13 @@ Error errorFor(CURLcode code, bool timedOut) {
         default:
             return urlError(kUrlErrorUnknown, curl_easy_strerror(code));
     }
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 }  // namespace
@@ -199,7 +209,17 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
                 value.remove_prefix(1);
             }
-            t.response.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+            std::string_view name = line.substr(0, colon);
+            if (!t.streaming && equalsIgnoringCase(name, "Content-Length")) {
+                // One allocation for the whole body instead of a doubling series.
+                std::size_t expected = 0;
+                auto [end, ec] =
+                    std::from_chars(value.data(), value.data() + value.size(), expected);
+                if (ec == std::errc() && expected <= kMaxBodyBytes) {
+                    t.response.body.reserve(expected);
+                }
+            }
+            t.response.headers.emplace_back(std::string(name), std::string(value));
         }
         return length;
     }
@@ -291,6 +311,9 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             list = curl_slist_append(list, (name + ": " + value).c_str());
         }
         list = curl_slist_append(list, "Expect:");
+        if (!r.header("Accept")) {
+            list = curl_slist_append(list, "Accept:");  // no default "*/*" on the wire
+        }
         t->headerList = list;
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Engine::onHeader);
@@ -339,6 +362,10 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
                     postHead(t);
                 }
                 release(it);
+                if (t->request.parseJsonBody && status >= 200 && status <= 299) {
+                    // A big document costs milliseconds to parse: here, not on the main thread.
+                    t->response.document = parseJson(t->response.body);
+                }
                 finish(t, std::move(t->response));
             } else {
                 Error error = t->tooLarge ? errorFor(CURLE_FILESIZE_EXCEEDED, false)
@@ -385,9 +412,43 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             int running = 0;
             curl_multi_perform(multi_, &running);
             completeFinished();
-            // Wake at least every 250 ms so idle time-outs are noticed promptly.
-            curl_multi_poll(multi_, nullptr, 0, active_.empty() ? 1000 : 250, nullptr);
+            // Sleep until a socket is ready, curl's own next timer, the nearest idle deadline,
+            // or a wake-up (new transfer, cancel, shutdown): never a periodic tick.
+            curl_multi_poll(multi_, nullptr, 0, endIdleTransfers(Clock::now()), nullptr);
         }
+    }
+
+    /// Fails every transfer that has had no byte for its time-out, and answers how long the
+    /// thread may sleep until the next one would expire.
+    int endIdleTransfers(Clock::time_point now) {
+        constexpr int kForever = std::numeric_limits<int>::max();
+        int sleepMs = kForever;
+        for (std::size_t i = 0; i < active_.size();) {
+            std::shared_ptr<Transfer> t = active_[i].transfer;
+            if (t->request.timeoutSeconds <= 0) {
+                ++i;
+                continue;
+            }
+            const auto deadline =
+                t->lastActivity + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(t->request.timeoutSeconds));
+            if (now < deadline) {
+                // Rounded up, so the wake comes just after the deadline, not just before it.
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count() + 1;
+                sleepMs = static_cast<int>(std::min<long long>(sleepMs, left));
+                ++i;
+                continue;
+            }
+            t->timedOut = true;
+            release(active_.begin() + static_cast<std::ptrdiff_t>(i));
+            if (t->task->isCancelled()) {
+                finishCancelled(t);
+            } else {
+                finish(t, errorFor(CURLE_OPERATION_TIMEDOUT, true));
+            }
+        }
+        return sleepMs;
     }
 
     RunLoop& loop_;

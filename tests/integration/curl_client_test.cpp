@@ -87,9 +87,16 @@ TEST_F(CurlClientTest, SendsTheHubsExactWireFormat) {
     std::optional<Result<void>> ran;
     client.runItem("a/b", true, [&](Result<void> r) { ran.emplace(r); });
     EXPECT_TRUE(wait(ran).ok());
+    std::optional<Result<void>> dots;
+    client.runItem("..", std::nullopt, [&](Result<void> r) { dots.emplace(r); });
+    EXPECT_TRUE(wait(dots).ok());
 
     std::lock_guard lock(mutex);
-    ASSERT_EQ(seen.size(), 2u);
+    ASSERT_EQ(seen.size(), 3u);
+    for (const auto& request : seen) {
+        EXPECT_FALSE(request.has_header("Accept")) << request.target;  // only the stream sends it
+    }
+    EXPECT_EQ(seen[2].target, "/api/items/%2E%2E/run");
     EXPECT_EQ(seen[0].method, "GET");
     EXPECT_EQ(seen[0].path, "/api/state");
     EXPECT_EQ(seen[0].get_header_value("X-Mac-Control-Token"), "tok-123");
@@ -101,6 +108,36 @@ TEST_F(CurlClientTest, SendsTheHubsExactWireFormat) {
               json::value(json::object{
                   {"source", "native-menubar"}, {"confirm", true}, {"desiredState", true}}));
     std::filesystem::remove(tokenFile);
+}
+
+TEST_F(CurlClientTest, JsonBodiesAreReadBeforeTheCompletionWhenAsked) {
+    hub.server.Get("/doc", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(R"({"data":{"n":1}})", "application/json");
+    });
+    hub.server.Get("/deep", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(100000, '[') + std::string(100000, ']'), "application/json");
+    });
+    hub.server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 404;
+        res.set_content(R"({"message":"no"})", "application/json");
+    });
+    auto fetch = [&](const std::string& path, bool parse) {
+        HttpRequest request;
+        request.url = hub.url(path);
+        request.parseJsonBody = parse;
+        std::optional<Result<HttpResponse>> answer;
+        http.send(request, [&](Result<HttpResponse> r) { answer.emplace(std::move(r)); });
+        return wait(answer).value();
+    };
+    auto doc = fetch("/doc", true);
+    ASSERT_TRUE(doc.document.has_value());
+    EXPECT_EQ(doc.document->value(), parseJson(doc.body).value());
+    EXPECT_EQ(doc.body, R"({"data":{"n":1}})");  // the bytes stay for readers that want them
+    auto deep = fetch("/deep", true);
+    ASSERT_TRUE(deep.document.has_value());
+    EXPECT_FALSE(deep.document->ok());  // the nesting limit holds here too
+    EXPECT_FALSE(fetch("/missing", true).document.has_value());
+    EXPECT_FALSE(fetch("/doc", false).document.has_value());
 }
 
 TEST_F(CurlClientTest, DoesNotFollowRedirectsWithTheToken) {
@@ -194,6 +231,38 @@ TEST_F(CurlClientTest, CancelEndsAStreamPromptlyWithTheCancellationError) {
     ASSERT_FALSE(result.ok());
     EXPECT_TRUE(isCancellationError(result.error()));
     serverDone = true;
+}
+
+TEST_F(CurlClientTest, AStreamThatFallsSilentEndsByItsIdleTimeOut) {
+    std::atomic<bool> serverDone{false};
+    hub.server.Get("/quiet", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/event-stream",
+                                         [&](size_t offset, httplib::DataSink& sink) {
+                                             if (offset == 0) {
+                                                 sink.write(": hello\n\n", 9);
+                                             }
+                                             std::this_thread::sleep_for(20ms);
+                                             return !serverDone.load() && sink.is_writable();
+                                         });
+    });
+    HttpRequest request;
+    request.url = hub.url("/quiet");
+    request.timeoutSeconds = 0.4;
+    std::string received;
+    std::optional<Result<void>> end;
+    HttpClient::StreamCallbacks callbacks;
+    callbacks.onData = [&](std::string_view bytes) { received += bytes; };
+    callbacks.onComplete = [&](Result<void> r) { end.emplace(r); };
+    const auto started = std::chrono::steady_clock::now();
+    TaskHandle task = http.stream(request, callbacks);
+    auto result = wait(end, 5s);
+    const auto took = std::chrono::steady_clock::now() - started;
+    serverDone = true;
+    EXPECT_EQ(received, ": hello\n\n");
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, kUrlErrorTimedOut);
+    EXPECT_GE(took, 400ms);
+    EXPECT_LT(took, 2s);
 }
 
 TEST_F(CurlClientTest, UnreachableHostIsANetworkError) {

@@ -66,6 +66,25 @@ TEST(StructureSignatureTest, ChangesWithStructureOnly) {
     EXPECT_EQ(menuStructureSignature(JsonObject()), "####0:::");
 }
 
+TEST(StructureSignatureTest, MembersOfEveryKindReadAsTheTextAccessorReadsThem) {
+    auto parse = [](const char* text) { return parseJson(text).value().as_object(); };
+    const std::pair<const char*, const char*> cases[] = {
+        // Numbers, booleans, null and nested values as `string` describes them.
+        {R"({"pinned":[{"id":7},{"id":-2.5},{"id":18446744073709551615},{"id":true},{"id":null}]})",
+         "7,-2.5,18446744073709551615,1,<null>####0:::"},
+        {R"({"rooms":[{"id":[1,{"a":2}],"devices":[{"id":3.0,"name":false,"kind":{}}]}]})",
+         "#[1,{\"a\":2}][3:0:{}]###0:::"},
+        // A list that is not all objects counts as no list at all.
+        {R"({"pinned":[{"id":"a"},"b"],"rooms":[{"id":"r","devices":[{"id":"d"},2]}]})",
+         "#r[]###0:::"},
+        {R"({"rooms":{"id":"r"},"musicPlayer":{"available":"yes"}})", "####1:::"},
+        {R"({"musicPlayer":{"available":0,"activePlayer":{"targetType":"x"}}})", "####0:::x"},
+    };
+    for (const auto& [document, signature] : cases) {
+        EXPECT_EQ(menuStructureSignature(parse(document)), signature) << document;
+    }
+}
+
 TEST(LaunchConfigurationTest, ParentPidForms) {
     const std::pair<std::optional<std::string_view>, std::int32_t> cases[] = {
         {"1234", 1234},
@@ -76,6 +95,12 @@ TEST(LaunchConfigurationTest, ParentPidForms) {
         {"12 ", 0},
         {"", 0},
         {"+", 0},
+        {"-", 0},
+        {"+-5", 0},
+        {"-+5", 0},
+        {"++5", 0},
+        {"0x10", 0},
+        {"007", 7},
         {"2147483647", 2147483647},
         {"2147483648", 0},
         {"-2147483648", -2147483647 - 1},

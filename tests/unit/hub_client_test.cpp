@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "HubTestSupport.h"
 
@@ -96,6 +97,51 @@ TEST_F(HubClientTest, TokenIsTrimmedAndLookupFallsThroughInOrder) {
     auto missing = platform.makeClient()->token();
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error(), programError(4, "Mac control token is missing"));
+}
+
+TEST_F(HubClientTest, HostileTokenFilesAreNotReadAndARewrittenTokenIsUsedNext) {
+    const auto dir = platform.temp.path();
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero");
+    const auto big = platform.temp.write("big", "");
+    std::filesystem::resize_file(big, 200u << 20);  // sparse: costs no disk
+    const auto justTooLong = platform.temp.write(
+        "long", std::string(OrbeluneClient::kMaxTokenFileBytes - 1, 'x') + "yz");
+    const auto longest =
+        platform.temp.write("longest", std::string(OrbeluneClient::kMaxTokenFileBytes, 'k'));
+    std::filesystem::create_symlink(platform.token, dir / "link");
+    std::filesystem::create_directories(dir / "folder");
+
+    struct Case {
+        std::filesystem::path file;
+        std::optional<std::string> token;
+    };
+    for (const Case& c : std::vector<Case>{{fifo, std::nullopt},
+                                           {dir / "zero", std::nullopt},
+                                           {big, std::nullopt},
+                                           {justTooLong, std::nullopt},
+                                           {dir / "folder", std::nullopt},
+                                           {longest, std::string(4096, 'k')},
+                                           {dir / "link", "secret-token"}}) {
+        platform.environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", c.file.string());
+        auto token = platform.makeClient()->token();  // must return, not block or exhaust memory
+        if (c.token) {
+            EXPECT_EQ(token.value(), *c.token) << c.file;
+        } else {
+            ASSERT_FALSE(token.ok()) << c.file;
+            EXPECT_EQ(token.error(), programError(4, "Mac control token is missing")) << c.file;
+        }
+    }
+
+    // The token is read again for every request: a rewrite takes effect at the next one.
+    platform.environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", platform.token.string());
+    auto client = platform.makeClient();
+    EXPECT_EQ(client->makeAuthorizedRequest("state", "GET").value().header("X-Mac-Control-Token"),
+              "secret-token");
+    platform.temp.write("token", "rotated\n");
+    EXPECT_EQ(client->makeAuthorizedRequest("state", "GET").value().header("X-Mac-Control-Token"),
+              "rotated");
 }
 
 TEST_F(HubClientTest, MissingTokenFailsBeforeAnythingIsSent) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "HubTestSupport.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/Url.h"
@@ -123,6 +126,16 @@ TEST(UrlTest, PathSegmentsAreEncodedByTheProgramsOwnRule) {
     EXPECT_EQ(percentEncodePathSegment("-._~!$&'()*+,:=@"), "-._~!$&'()*+,:=@");
     EXPECT_EQ(percentEncodePathSegment("?#%\xC3\xA9"), "%3F%23%25%C3%A9");
     EXPECT_EQ(percentDecode("a%2Fb%20c%zz%4"), "a/b c%zz%4");
+    // Dot segments stay one segment through resolution; dots inside a name stay as they are.
+    const auto base = Url::parseAbsolute("http://h/api/").value();
+    for (const auto& [id, path] :
+         std::vector<std::pair<std::string, std::string>>{{".", "/api/items/%2E/run"},
+                                                          {"..", "/api/items/%2E%2E/run"},
+                                                          {"...", "/api/items/.../run"},
+                                                          {"a..b", "/api/items/a..b/run"},
+                                                          {"../x", "/api/items/..%2Fx/run"}}) {
+        EXPECT_EQ(base.resolve("items/" + percentEncodePathSegment(id) + "/run")->path, path) << id;
+    }
 }
 
 TEST(UserDefaultsTest, FileStoreKeepsValuesAndSurvivesCorruptionAndFailedWrites) {
@@ -146,7 +159,8 @@ TEST(UserDefaultsTest, FileStoreKeepsValuesAndSurvivesCorruptionAndFailedWrites)
         std::ifstream in(file);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }();
-    std::filesystem::create_directory(file.string() + ".tmp");  // the temporary file cannot be made
+    std::filesystem::remove(file.string() + ".lock");
+    std::filesystem::create_directory(file.string() + ".lock");  // writers cannot be excluded
     {
         JsonFileUserDefaults defaults(file);
         defaults.setBoolean("k", true);
@@ -155,16 +169,63 @@ TEST(UserDefaultsTest, FileStoreKeepsValuesAndSurvivesCorruptionAndFailedWrites)
     }
     std::ifstream in(file);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
-    std::filesystem::remove(file.string() + ".tmp");
+    std::filesystem::remove(file.string() + ".lock");
 
-    // A corrupt file reads as empty and stays until the next successful write.
+    // A corrupt file reads as empty and stays until the next successful write, which keeps it
+    // aside under a name that says so instead of replacing it.
     dir.write("corvix/defaults.json", "{not json");
     JsonFileUserDefaults corrupt(file);
     EXPECT_EQ(corrupt.value("k"), std::nullopt);
     std::ifstream still(file);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(still), {}), "{not json");
     corrupt.setBoolean("k", true);
+    corrupt.setBoolean("other", true);
     EXPECT_EQ(JsonFileUserDefaults(file).boolean("k"), true);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 3u);  // the store, its lock and the one unreadable copy
+    EXPECT_EQ(names[0], "defaults.json");
+    EXPECT_EQ(names[1], "defaults.json.lock");
+    EXPECT_EQ(names[2].rfind("defaults.json.unreadable-", 0), 0u) << names[2];
+    std::ifstream aside(file.parent_path() / names[2]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), "{not json");
+}
+
+TEST(UserDefaultsTest, TwoWritersOfOneStoreLoseNothing) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    constexpr int kWrites = 60;  // each write syncs twice
+    auto writer = [&](const std::string& prefix, bool& allSucceeded) {
+        JsonFileUserDefaults defaults(file);  // each its own copy, like another process
+        allSucceeded = true;
+        for (int i = 0; i < kWrites; ++i) {
+            defaults.setValue(prefix + std::to_string(i), i);
+            allSucceeded = allSucceeded && defaults.lastWriteSucceeded();
+        }
+        defaults.removeValue(prefix + "0");
+    };
+    bool firstOk = false;
+    bool secondOk = false;
+    std::thread first(writer, "a", std::ref(firstOk));
+    std::thread second(writer, "b", std::ref(secondOk));
+    first.join();
+    second.join();
+    EXPECT_TRUE(firstOk);
+    EXPECT_TRUE(secondOk);
+    JsonFileUserDefaults reread(file);
+    for (const char* prefix : {"a", "b"}) {
+        EXPECT_EQ(reread.value(std::string(prefix) + "0"), std::nullopt);
+        for (int i = 1; i < kWrites; ++i) {
+            EXPECT_EQ(reread.value(prefix + std::to_string(i)), json::value(i)) << prefix << i;
+        }
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+            << "left behind: " << entry.path();
+    }
 }
 
 TEST(UserDefaultsTest, DefaultPathFollowsXdgConfigHome) {
