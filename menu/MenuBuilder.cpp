@@ -432,12 +432,13 @@ bool MenuBuilder::updateRows(std::shared_ptr<const JsonObject> state) {
         return false;
     }
     currentState = state;
-    // Handlers only change views; they never rebuild, so the list stays as it is.
-    for (const auto& handler : stateUpdateHandlers) {
+    // Run the ones registered now, whatever a handler does to the list.
+    const auto handlers = stateUpdateHandlers;
+    for (const auto& handler : handlers) {
         handler(*state);
     }
     RuntimeDiagnostics::menuBar().count("rows_updated_in_place",
-                                        static_cast<std::int64_t>(stateUpdateHandlers.size()));
+                                        static_cast<std::int64_t>(handlers.size()));
     return true;
 }
 

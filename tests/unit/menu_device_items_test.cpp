@@ -396,6 +396,41 @@ TEST_F(MenuDeviceItemsTest, ACommandGridPlacesThreeButtonsARowAndRunsEach) {
     EXPECT_EQ(itemTitled(device("Bedroom", "Heat Pump"), "Commands")->view()->frame().height(), 52);
 }
 
+TEST_F(MenuDeviceItemsTest, ADeviceCommandsOutcomeIsARefreshOrAnAlert) {
+    const struct {
+        const char* name;
+        Result<HttpResponse> answer;
+        int refreshes;
+        const char* alert;
+    } cases[] = {
+        {"success", HttpResponse{200, {}, R"({"status":true})"}, 1, nullptr},
+        {"unsupported", HttpResponse{200, {}, refusal("Device has no attribute open")}, 1, nullptr},
+        {"refused", HttpResponse{200, {}, refusal("Cover jammed")}, 0, "Command failed"},
+        {"not json", HttpResponse{502, {}, "<html>Bad gateway</html>"}, 0, "Command failed"},
+        {"timed out", Error{kUrlErrorDomain, kUrlErrorTimedOut, "The request timed out."}, 0,
+         "Command failed"},
+        {"refused connection",
+         Error{kUrlErrorDomain, kUrlErrorCannotConnectToHost, "Connection refused"}, 0,
+         "Orbelune OS is not reachable"},
+        {"cancelled", cancellationError(), 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        menu.refreshes = 0;
+        menu.alerts.shown.clear();
+        Button* open = buttonsOf(*itemTitled(device("Bedroom", "Blinds"), "Commands")->view())[0];
+        open->performClick();
+        ASSERT_TRUE(last()->request.url.ends_with("/devices/cover-bedroom/commands/open/run"));
+        menu.platform.http.respond(last(), c.answer);
+        menu.platform.loop.runUntilIdle();
+        EXPECT_EQ(menu.refreshes, c.refreshes);
+        ASSERT_EQ(menu.alerts.shown.size(), c.alert ? 1u : 0u);
+        if (c.alert) {
+            EXPECT_EQ(menu.alerts.shown[0].messageText, c.alert);
+        }
+    }
+}
+
 TEST_F(MenuDeviceItemsTest, RowsShowANewerDocumentInPlace) {
     StayOpenMenu& heatPump = device("Bedroom", "Heat Pump");
     MenuItem* heatPumpRow = itemTitled(room("Bedroom"), "Heat Pump");
