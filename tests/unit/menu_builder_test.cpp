@@ -277,6 +277,25 @@ TEST(MenuBuilderTest, PinnedRowsAreSwitchesOrButtons) {
     }
 }
 
+TEST(MenuBuilderTest, PinnedSwitchesFollowANewerDocumentInPlace) {
+    MenuHarness menu;
+    menu.build("pinned-controls-and-rooms-with-automations.json");
+    auto* porch = findSubview<OrbeluneToggleSwitch>(*itemTitled(*menu.root, "Porch Light")->view());
+    auto* tv = findSubview<OrbeluneToggleSwitch>(*itemTitled(*menu.root, "TV Time")->view());
+    ASSERT_TRUE(porch && tv);
+    auto newer = std::make_shared<JsonObject>(
+        *loadStateFixture("pinned-controls-and-rooms-with-automations.json"));
+    json::array& pinned = (*newer)["pinned"].as_array();
+    pinned[0].as_object()["toggle"].as_object()["isOn"] = true;
+    pinned[2].as_object()["scene"].as_object()["active"] = false;
+
+    ASSERT_TRUE(menu.builder->updateRows(newer));
+    EXPECT_TRUE(porch->isOn());
+    EXPECT_FALSE(tv->isOn());
+    EXPECT_EQ(findSubview<OrbeluneToggleSwitch>(*itemTitled(*menu.root, "Porch Light")->view()),
+              porch);
+}
+
 TEST(MenuBuilderTest, PinnedRowsRunTheirItem) {
     MenuHarness menu;
     menu.build("pinned-controls-and-rooms-with-automations.json");

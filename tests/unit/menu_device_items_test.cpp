@@ -493,6 +493,9 @@ TEST_F(MenuDeviceItemsTest, RowsShowANewerDocumentInPlace) {
     EXPECT_EQ(blinds.doubleValue(), held);
     pointer.release({96 + 87, 19});
     EXPECT_EQ(requests().size(), requestsBefore);
+    // Released, but its position is still on its way: the hub's older value does not win.
+    ASSERT_TRUE(menu.builder->updateRows(newer));
+    EXPECT_EQ(blinds.doubleValue(), held);
 
     // Once released and landed, the next document moves it.
     answer(last(), 200, "{}");
