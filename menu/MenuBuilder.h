@@ -184,6 +184,11 @@ class MenuBuilder {
     std::shared_ptr<MenuItem> makeLightMenuItem(const JsonObject& device, StayOpenMenu& parent);
     /// Registers how the rows of the device being added show a newer record of it.
     void onDeviceUpdate(std::function<void(const JsonObject& device)> update);
+    /// Registers how a row built from `record` shows the record `locate` finds in a newer
+    /// document, after each `updateRows`, while it still names the same thing (its id, or its
+    /// name without one, and its kind). The one way rows follow the hub between rebuilds.
+    void onRecordUpdate(const RecordLocator& locate, const JsonObject& record,
+                        std::function<void(const JsonObject& record)> update);
 
   private:
     void clearForPlaceholder(StayOpenMenu& menu);
@@ -196,10 +201,6 @@ class MenuBuilder {
     void rebuildFromCurrentState();
     void finishRun(const std::string& id, const Result<void>& result);
     std::shared_ptr<ButtonTarget> retainTarget(std::function<void()> handler);
-    /// Calls `update` with the located record after each `updateRows`, while it still is the
-    /// record of the same thing (id, name and kind).
-    void onRecordUpdate(const RecordLocator& locate, const JsonObject& record,
-                        std::function<void(const JsonObject& record)> update);
     void addDeviceSubmenu(const JsonObject& device, StayOpenMenu& parent);
     /// Shows a newer record in a program row built in `builtShape`; returns the row's shape.
     std::string updateProgramRow(MenuItem& item, const JsonObject& program,

@@ -468,6 +468,7 @@ TEST_F(MenuDeviceItemsTest, RowsShowANewerDocumentInPlace) {
          R"("value": 90, "min": 0, "max": 100, "command": "set_position")"},
         {R"("temperature": 20.96, "humidity": 45)", R"("temperature": 18, "humidity": 50)"},
         {R"("status": "Idle")", R"("status": "Ringing")"},
+        {R"("state": {"status": "On"})", R"("state": {"status": "Off"})"},
     });
     ASSERT_TRUE(menu.builder->updateRows(newer));
     EXPECT_EQ(menu.builder->currentState, newer);
@@ -489,6 +490,8 @@ TEST_F(MenuDeviceItemsTest, RowsShowANewerDocumentInPlace) {
               Lines{"Temperature 18  Humidity 50% (disabled)"});
     EXPECT_EQ(labelTexts(*itemTitled(room("Living Room"), "Doorbell")->view()),
               (Lines{"Doorbell", "Ringing"}));
+    EXPECT_EQ(labelTexts(*itemTitled(room("Living Room"), "Ceiling Light")->view()),
+              (Lines{"Ceiling Light", "Off"}));
     // The held slider keeps the user's position, and nothing was sent for the update.
     EXPECT_EQ(blinds.doubleValue(), held);
     pointer.release({96 + 87, 19});
