@@ -245,6 +245,8 @@ void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
         // The local audio player follows the state here once it exists.
         std::string signature = menuStructureSignature(*state);
         if (lastStructureSignature_ && *lastStructureSignature_ == signature) {
+            // The same rows, the hub's new values: device and automation rows, then music.
+            builder_->updateRows(state);
             if (builder_->updatePlayback(state)) {
                 diagnostics().count("refresh_playback_only");
             }

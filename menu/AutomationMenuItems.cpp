@@ -23,28 +23,67 @@ Color accentColor(double alpha = 1) {
     return Color::system(SystemColor::ControlAccent).withAlphaComponent(alpha);
 }
 
-}  // namespace
+/// What one program's row shows, from its record and the run marks.
+struct ProgramRowModel {
+    bool pending = false;
+    std::string title;
+    std::optional<std::string> subtitle;
+    AutomationToggleState toggle = AutomationToggleState::NotAToggle;
 
-std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& program) {
+    bool hasSubtitle() const { return subtitle.has_value(); }
+    bool hasVisibleSubtitle() const { return subtitle && !subtitle->empty(); }
+    /// Rows of the same shape differ only in texts and the switch state.
+    std::string shape() const {
+        return std::string(toggle == AutomationToggleState::NotAToggle ? "run" : "toggle") +
+               (hasSubtitle() ? "+" : "-") + (hasVisibleSubtitle() ? "+" : "-") +
+               (pending ? "p" : "");
+    }
+};
+
+ProgramRowModel programRowModel(const JsonObject& program,
+                                const std::set<std::string, std::less<>>& pendingIds,
+                                const std::map<std::string, std::string, std::less<>>& failures) {
     std::string key = identifierText(program, "id");
     if (key.empty()) {
         key = programControlKey(program);
     }
-    const bool pending = pendingControlIds.contains(key);
-    const bool failed = failedControlMessages.contains(key);
-    const std::string title = string(program, "label", string(program, "name", "Program"));
-    std::optional<std::string> subtitle;
-    if (pending) {
-        subtitle = "Running.";
-    } else if (failed) {
-        subtitle = "Failed";
+    ProgramRowModel model;
+    model.pending = pendingIds.contains(key);
+    model.title = string(program, "label", string(program, "name", "Program"));
+    if (model.pending) {
+        model.subtitle = "Running.";
+    } else if (failures.contains(key)) {
+        model.subtitle = "Failed";
     } else {
-        subtitle = automationStatusText(program);
+        model.subtitle = automationStatusText(program);
     }
-    const bool hasSubtitle = subtitle.has_value();
-    const bool hasVisibleSubtitle = hasSubtitle && !subtitle->empty();
+    model.toggle = programAutomationToggleState(program);
+    return model;
+}
+
+/// The `index`th label of a row, or null.
+TextField* labelAt(const View& view, std::size_t index) {
+    for (const auto& subview : view.subviews()) {
+        if (auto* field = dynamic_cast<TextField*>(subview.get()); field && index-- == 0) {
+            return field;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& program,
+                                                        const RecordLocator& locate) {
+    const ProgramRowModel model =
+        programRowModel(program, pendingControlIds, failedControlMessages);
+    const bool pending = model.pending;
+    const std::string& title = model.title;
+    const std::optional<std::string>& subtitle = model.subtitle;
+    const bool hasSubtitle = model.hasSubtitle();
+    const bool hasVisibleSubtitle = model.hasVisibleSubtitle();
     const double height = hasSubtitle ? 42 : 32;
-    const AutomationToggleState toggle = programAutomationToggleState(program);
+    const AutomationToggleState toggle = model.toggle;
     const std::string icon = iconFromItem(program);
     // The row's actions run after this document may have been replaced: keep a copy.
     const JsonObject record = program;
@@ -123,7 +162,51 @@ std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& progra
     auto item = MenuItem::make(title);
     item->setView(view);
     item->setEnabled(!pending);
+    if (locate) {
+        std::weak_ptr<MenuItem> weakItem = item;
+        onRecordUpdate(locate, program,
+                       [this, weakItem, shape = model.shape()](const JsonObject& newer) mutable {
+                           if (auto row = weakItem.lock()) {
+                               shape = updateProgramRow(*row, newer, shape);
+                           }
+                       });
+    }
     return item;
+}
+
+std::string MenuBuilder::updateProgramRow(MenuItem& item, const JsonObject& program,
+                                          const std::string& builtShape) {
+    const ProgramRowModel model =
+        programRowModel(program, pendingControlIds, failedControlMessages);
+    const std::shared_ptr<View>& view = item.view();
+    if (!view || builtShape != model.shape()) {
+        // Another kind of row or another height: a fresh view takes the row's place.
+        auto fresh = programScriptRow(program);
+        item.setView(fresh->view());
+        item.setTitle(fresh->title());
+        item.setEnabled(fresh->isEnabled());
+        return model.shape();
+    }
+    if (TextField* titleLabel = labelAt(*view, 0)) {
+        titleLabel->setStringValue(model.title);
+    }
+    if (model.hasVisibleSubtitle()) {
+        if (TextField* subtitleLabel = labelAt(*view, 1)) {
+            subtitleLabel->setStringValue(*model.subtitle);
+        }
+    }
+    if (model.toggle == AutomationToggleState::NotAToggle) {
+        view->setAccessibilityLabel(runAutomationAccessibilityLabel(program));
+    } else {
+        for (const auto& subview : view->subviews()) {
+            if (auto* toggleSwitch = dynamic_cast<OrbeluneToggleSwitch*>(subview.get())) {
+                toggleSwitch->setOn(model.toggle == AutomationToggleState::ToggleOn);
+                toggleSwitch->setAccessibilityLabel(automationToggleAccessibilityLabel(program));
+            }
+        }
+    }
+    item.setTitle(model.title);
+    return builtShape;
 }
 
 void MenuBuilder::runItem(const JsonObject& item, std::optional<bool> desiredState) {

@@ -56,6 +56,25 @@ std::string scriptCount(std::size_t count) {
     return count == 1 ? "1 script" : std::to_string(count) + " scripts";
 }
 
+/// The `index`th record of the list `list` reads from a document.
+template <typename List>
+RecordLocator nthOf(List list, std::size_t index) {
+    return [list, index](const JsonObject& state) -> const JsonObject* {
+        const ObjectList records = list(state);
+        return index < records.size() ? records[index] : nullptr;
+    };
+}
+
+/// What a located record must still agree on to be the same row's: its id (its name without
+/// one) and its kind.
+std::string recordKey(const JsonObject& record) {
+    std::string key = identifierText(record, "id");
+    if (key.empty()) {
+        key = "name:" + string(record, "name");
+    }
+    return key + "\n" + string(record, "kind");
+}
+
 }  // namespace
 
 std::shared_ptr<TextField> rowLabel(std::string_view text, const Rect& frame, Font font,
@@ -122,6 +141,7 @@ void MenuBuilder::clearForPlaceholder(StayOpenMenu& target) {
     buttonTargets.clear();
     // The music views are gone with the built menu; nothing is left to update in place.
     playbackUpdateHandlers.clear();
+    stateUpdateHandlers.clear();
     target.removeAllItems();
 }
 
@@ -186,14 +206,16 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     // Runs started from the rows rebuild from this document.
     currentState = state;
     playbackUpdateHandlers.clear();
+    stateUpdateHandlers.clear();
     activeMusicPlayer.reset();
     buttonTargets.clear();
     target.removeAllItems();
     const JsonObject& document = *state;
 
     const ObjectList pinned = array(document, "pinned");
-    for (const JsonObject* item : pinned) {
-        addPinnedItem(*item, target);
+    for (std::size_t i = 0; i < pinned.size(); ++i) {
+        addPinnedItem(*pinned[i], target,
+                      nthOf([](const JsonObject& s) { return array(s, "pinned"); }, i));
     }
     if (!pinned.empty()) {
         target.addItem(MenuItem::separator());
@@ -220,8 +242,8 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
 
     // Media devices are listed once at the top, whichever rooms they are in.
     const ObjectList mediaDevices = topLevelMediaDevices(document);
-    for (const JsonObject* device : mediaDevices) {
-        addDevice(*device, target);
+    for (std::size_t i = 0; i < mediaDevices.size(); ++i) {
+        addDevice(*mediaDevices[i], target, nthOf(topLevelMediaDevices, i));
     }
     // Also when the hook left them all out (Apple TVs with their section switched off).
     if (!mediaDevices.empty()) {
@@ -241,18 +263,19 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     } else {
         if (!rooms.empty()) {
             target.addItem(sectionTitleMenuItem("Rooms"));
-            for (const JsonObject* room : rooms) {
-                addRoom(*room, target);
+            for (std::size_t i = 0; i < rooms.size(); ++i) {
+                addRoom(*rooms[i], i, target);
             }
             if (hasAutomations) {
                 target.addItem(MenuItem::separator());
             }
         }
         if (!avFlows.empty()) {
-            addAutomationSubmenu("AV Flow", "rectangle.connected.to.line.below", avFlows, target);
+            addAutomationSubmenu("AV Flow", "rectangle.connected.to.line.below", avFlows,
+                                 macControlAvFlows, target);
         }
         if (!scenes.empty()) {
-            addAutomationSubmenu("Scenes", "sparkles", scenes, target);
+            addAutomationSubmenu("Scenes", "sparkles", scenes, macControlProgramScenes, target);
         }
     }
 
@@ -260,7 +283,8 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     addFooter(target, true);
 }
 
-void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent) {
+void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent,
+                                RecordLocator locate) {
     const std::string label = string(item, "label", "Control");
     const std::string icon = iconFromItem(item);
     // The row's actions run after this document may have been replaced: keep a copy.
@@ -310,14 +334,34 @@ void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent) {
     }));
     view->addSubview(toggleSwitch);
     parent.addItem(itemWithView(label, view));
+    onRecordUpdate(locate, item, [weakSwitch](const JsonObject& newer) {
+        auto control = weakSwitch.lock();
+        if (!control) {
+            return;
+        }
+        const JsonObject* newerToggle = objectMember(newer, "toggle");
+        if (newerToggle && bool_(*newerToggle, "capable", false)) {
+            control->setOn(optionalBool(*newerToggle, "isOn").value_or(false));
+        } else if (const auto state = programAutomationToggleState(newer);
+                   state != AutomationToggleState::NotAToggle) {
+            control->setOn(state == AutomationToggleState::ToggleOn);
+        }
+    });
 }
 
-void MenuBuilder::addRoom(const JsonObject& room, StayOpenMenu& parent) {
+void MenuBuilder::addRoom(const JsonObject& room, std::size_t index, StayOpenMenu& parent) {
     auto row = submenuItem(string(room, "name", "Room"), "house", std::nullopt);
     auto submenu = StayOpenMenu::make();
     const ObjectList devices = array(room, "devices");
-    for (const JsonObject* device : devices) {
-        addDevice(*device, *submenu);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        addDevice(*devices[i], *submenu,
+                  nthOf(
+                      [index](const JsonObject& state) {
+                          const ObjectList rooms = array(state, "rooms");
+                          return index < rooms.size() ? array(*rooms[index], "devices")
+                                                      : ObjectList{};
+                      },
+                      i));
     }
     if (devices.empty()) {
         submenu->addItem(disabledLine("No devices"));
@@ -336,24 +380,67 @@ void MenuBuilder::addRoom(const JsonObject& room, StayOpenMenu& parent) {
 }
 
 void MenuBuilder::addAutomationSubmenu(std::string_view title, std::string_view icon,
-                                       const ObjectList& programs, StayOpenMenu& parent) {
+                                       const ObjectList& programs,
+                                       ObjectList (*list)(const JsonObject&),
+                                       StayOpenMenu& parent) {
     const std::string subtitle = scriptCount(programs.size());
     auto row = submenuItem(title, icon, subtitle);
     auto submenu = StayOpenMenu::make();
     submenu->addItem(sectionTitleMenuItem(title, subtitle));
     submenu->addItem(MenuItem::separator());
-    for (const JsonObject* program : programs) {
-        submenu->addItem(programScriptRow(*program));
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        submenu->addItem(programScriptRow(*programs[i], nthOf(list, i)));
     }
     row->setSubmenu(submenu);
     parent.addItem(row);
 }
 
-// Hooks of the device and music sections.
-
-void MenuBuilder::addDevice(const JsonObject&, StayOpenMenu&) {}
+// Hooks of the sections built elsewhere.
 
 void MenuBuilder::addMusicPlayer(const JsonObject&, StayOpenMenu&) {}
+
+void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu) {
+    submenu.removeAllItems();
+    // Until the media header (with its own power switch) exists, the power row stands in.
+    if (const JsonObject* power = objectMember(device, "power")) {
+        submenu.addItem(powerItem(string(device, "name", "Device"), device, *power));
+    }
+}
+
+std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const JsonObject&, StayOpenMenu&) {
+    return nullptr;
+}
+
+// In-place updates of rows that show hub state.
+
+void MenuBuilder::onRecordUpdate(const RecordLocator& locate, const JsonObject& record,
+                                 std::function<void(const JsonObject& record)> update) {
+    if (!locate) {
+        return;
+    }
+    stateUpdateHandlers.push_back(
+        [locate, key = recordKey(record), update = std::move(update)](const JsonObject& state) {
+            const JsonObject* newer = locate(state);
+            if (newer && recordKey(*newer) == key) {
+                update(*newer);
+            }
+        });
+}
+
+bool MenuBuilder::updateRows(std::shared_ptr<const JsonObject> state) {
+    if (!state || !currentState) {
+        return false;
+    }
+    currentState = state;
+    // Run the ones registered now, whatever a handler does to the list.
+    const auto handlers = stateUpdateHandlers;
+    for (const auto& handler : handlers) {
+        handler(*state);
+    }
+    RuntimeDiagnostics::menuBar().count("rows_updated_in_place",
+                                        static_cast<std::int64_t>(handlers.size()));
+    return true;
+}
 
 bool MenuBuilder::updatePlayback(std::shared_ptr<const JsonObject> state) {
     if (!state) {

@@ -11,6 +11,7 @@
 
 #include "menu/StayOpenMenu.h"
 #include "platform/Lifetime.h"
+#include "platform/Result.h"
 #include "platform/Task.h"
 #include "platform/ui/ButtonTarget.h"
 #include "platform/ui/MenuItem.h"
@@ -21,6 +22,21 @@
 namespace corvix {
 
 class OrbeluneClient;
+class OrbeluneToggleSwitch;
+
+/// Finds a row's record in a newer document of the same structure; null when it is not there.
+using RecordLocator = std::function<const JsonObject*(const JsonObject& state)>;
+
+/// One control's commands, sent one at a time so the hub applies them in order: while one is
+/// in flight only the newest value waits, and it goes out when the first ends.
+struct CommandSequence {
+    bool inFlight = false;
+    /// The payload on its way, while `inFlight`.
+    JsonObject sending;
+    std::optional<JsonObject> waiting;
+    /// The control's own value is the user's while this holds; the hub's may be behind.
+    bool busy() const { return inFlight || waiting.has_value(); }
+};
 
 /// Turns the state document into the status menu: the full menu, the loading and offline
 /// placeholders, and the row kinds the menu's sections share. Created once by the application
@@ -46,6 +62,10 @@ class MenuBuilder {
     /// Updates the music section in place from `state`; false (and nothing changed) when the
     /// state has no available player with an active one or no updater is registered.
     bool updatePlayback(std::shared_ptr<const JsonObject> state);
+    /// Shows a newer document of the same structure in the built device, automation and pinned
+    /// rows without rebuilding; controls the user is holding keep their value. False (nothing
+    /// changed) while a placeholder is shown.
+    bool updateRows(std::shared_ptr<const JsonObject> state);
 
     // Row factories shared by the menu's sections. Geometry is in points from the row's
     // bottom left corner.
@@ -69,7 +89,9 @@ class MenuBuilder {
     static std::string iconFromItem(const JsonObject& item);
 
     /// The row of one scene or AV flow: a run button, or a switch for switchable AV flows.
-    std::shared_ptr<MenuItem> programScriptRow(const JsonObject& program);
+    /// With `locate` the row follows its record in newer documents.
+    std::shared_ptr<MenuItem> programScriptRow(const JsonObject& program,
+                                               const RecordLocator& locate = {});
     /// Runs the hub item `item["id"]`, marking it pending (and rebuilding so its row shows
     /// it) until the hub answers; remembers a failure for the row and shows it.
     void runItem(const JsonObject& item, std::optional<bool> desiredState);
@@ -100,29 +122,96 @@ class MenuBuilder {
     /// The document of the last build or in-place update; none while a placeholder is shown.
     std::shared_ptr<const JsonObject> currentState;
     std::vector<std::function<void(const JsonObject&)>> playbackUpdateHandlers;
+    /// How the current menu's rows show a newer document (see `updateRows`).
+    std::vector<std::function<void(const JsonObject&)>> stateUpdateHandlers;
     /// Hub item ids whose run is in flight.
     std::set<std::string, std::less<>> pendingControlIds;
     /// The description of each item's last failed run.
     std::map<std::string, std::string, std::less<>> failedControlMessages;
 
-    // Hooks of the sections built elsewhere; they add nothing yet.
+    // Device rows and their runners. With `locate`, a device's rows follow its record in
+    // newer documents.
 
-    /// Appends one device's entry to `parent`.
-    void addDevice(const JsonObject& device, StayOpenMenu& parent);
+    /// Appends one device's entry to `parent`: a light row, a submenu of its controls, a power
+    /// row, an action row or a disabled line.
+    void addDevice(const JsonObject& device, StayOpenMenu& parent,
+                   const RecordLocator& locate = {});
+    void addLightDevice(const JsonObject& device, StayOpenMenu& parent);
+    /// The climate summary, mode and target temperature rows.
+    void addClimate(const JsonObject& device, StayOpenMenu& submenu);
+    std::shared_ptr<MenuItem> powerItem(std::string_view title, const JsonObject& device,
+                                        const JsonObject& power);
+    /// A level slider that sends every position it reports, in order, under `payloadKey`,
+    /// "level", "value" and "percent"; disabled without a command.
+    std::shared_ptr<MenuItem> sliderItem(std::string_view title, const JsonObject& device,
+                                         const JsonObject& control, std::string_view payloadKey);
+    /// At most four segments; `action` (none: disabled) receives the chosen list value.
+    std::shared_ptr<MenuItem> segmentedItem(std::string_view title,
+                                            const std::vector<std::string>& values,
+                                            std::string_view selected,
+                                            std::function<void(const std::string&)> action);
+    /// `action` (none: disabled) receives each new value.
+    std::shared_ptr<MenuItem> stepperItem(std::string_view title, double value, double minimum,
+                                          double maximum, double step,
+                                          std::function<void(double)> action);
+    std::shared_ptr<MenuItem> sensorDeviceItem(const JsonObject& sensor);
+    /// Three buttons a row, each running its command record.
+    std::shared_ptr<MenuItem> commandGridItem(std::string_view title, const ObjectList& commands,
+                                              const JsonObject& device);
+    /// Switches the device by its power item or command; on any failure `control` (when given)
+    /// is set back.
+    void runPower(const JsonObject& device, const JsonObject& power, bool desired,
+                  const std::weak_ptr<OrbeluneToggleSwitch>& control);
+    /// Sends a device command; nothing without a device id or a command.
+    void runCommand(const JsonObject& device, std::string_view command, const JsonObject& payload);
+    /// Runs a command record: its item, else its key as a device command; `setBack` runs when
+    /// it fails or nothing could be sent.
+    void runCommandObject(const JsonObject& record, const JsonObject& device,
+                          std::function<void()> setBack = {});
+    /// `runCommand` through `sequence`, so a control's commands reach the hub in order.
+    void runCommandInOrder(const std::shared_ptr<CommandSequence>& sequence,
+                           const std::string& deviceId, const std::string& command,
+                           JsonObject payload);
+
+    // Hooks of the sections built elsewhere.
+
     /// Appends the music section for a player block whose "activePlayer" is already resolved.
     void addMusicPlayer(const JsonObject& musicPlayer, StayOpenMenu& parent);
+    /// Empties a media device's submenu and fills it.
+    void buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu);
+    /// The compact row of a light with controls; null while there is none, and the light
+    /// shows its header submenu instead.
+    std::shared_ptr<MenuItem> makeLightMenuItem(const JsonObject& device, StayOpenMenu& parent);
+    /// Registers how the rows of the device being added show a newer record of it.
+    void onDeviceUpdate(std::function<void(const JsonObject& device)> update);
+    /// Registers how a row built from `record` shows the record `locate` finds in a newer
+    /// document, after each `updateRows`, while it still names the same thing (its id, or its
+    /// name without one, and its kind). The one way rows follow the hub between rebuilds.
+    void onRecordUpdate(const RecordLocator& locate, const JsonObject& record,
+                        std::function<void(const JsonObject& record)> update);
 
   private:
     void clearForPlaceholder(StayOpenMenu& menu);
     void addFooter(StayOpenMenu& menu, bool serverReachable);
-    void addPinnedItem(const JsonObject& item, StayOpenMenu& parent);
-    void addRoom(const JsonObject& room, StayOpenMenu& parent);
+    void addPinnedItem(const JsonObject& item, StayOpenMenu& parent, RecordLocator locate);
+    void addRoom(const JsonObject& room, std::size_t index, StayOpenMenu& parent);
     void addAutomationSubmenu(std::string_view title, std::string_view icon,
-                              const ObjectList& programs, StayOpenMenu& parent);
+                              const ObjectList& programs, ObjectList (*list)(const JsonObject&),
+                              StayOpenMenu& parent);
     void rebuildFromCurrentState();
     void finishRun(const std::string& id, const Result<void>& result);
     std::shared_ptr<ButtonTarget> retainTarget(std::function<void()> handler);
+    void addDeviceSubmenu(const JsonObject& device, StayOpenMenu& parent);
+    /// Shows a newer record in a program row built in `builtShape`; returns the row's shape.
+    std::string updateProgramRow(MenuItem& item, const JsonObject& program,
+                                 const std::string& builtShape);
+    /// What a device command's answer leads to: a refresh, or an alert; `setBack` runs on
+    /// every failure.
+    std::function<void(Result<void>)> commandOutcome(std::function<void()> setBack = {});
 
+    /// The device whose rows are being added, and how to find it in newer documents.
+    RecordLocator deviceLocator_;
+    const JsonObject* currentDevice_ = nullptr;
     Lifetime lifetime_;
 };
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the hub simulator and Corvix under a virtual display with a tray host, opens the menu as
-# a user would (a click on the tray icon, then the pointer over a room and the "AV Flow" row),
-# saves screenshots to out/screenshots/ and stops everything it started.
+# a user would (a click on the tray icon, then the pointer over a room and the "AV Flow" row, a
+# scene's Run, the Bedroom's devices and a switch flipped at the wall), saves screenshots to
+# out/screenshots/ and stops everything it started.
 # Expects a build in build/ (scripts/run.sh makes one); CORVIX_BUILD_DIR names another, for
 # example build-asan/ to drive the sanitizer build the same way. HUBSIM_ARGS are passed to the
 # simulator, to picture another home or a fault (e.g. "--scale 12,6", "--malformed-state deep").
@@ -114,11 +115,13 @@ done | head -1 || true)
 [ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 menu_x=$X menu_y=$Y menu_h=$HEIGHT
-hover $((menu_x + 150)) $((menu_y + 140))
+# Offsets of the demo home's rows: pinned controls, the two media devices, then the rooms.
+row_living=202 row_bedroom=262 row_av_flow=354 row_scenes=384
+hover $((menu_x + 150)) $((menu_y + row_living))
 shot 03-room-submenu
-hover $((menu_x + 150)) $((menu_y + 292))
+hover $((menu_x + 150)) $((menu_y + row_av_flow))
 shot 04-av-flow-submenu
-hover $((menu_x + 150)) $((menu_y + 322))
+hover $((menu_x + 150)) $((menu_y + row_scenes))
 shot 05-scenes-submenu
 
 # Run the first scene from its "Run" badge: the request goes out, the rows rebuild, the
@@ -135,6 +138,38 @@ if [ -n "$sub" ]; then
     xdotool click 1
     sleep 2.5  # the run, the hub's event and the refresh that follows it
     shot 06-scene-run
+fi
+
+# Devices: the Bedroom's rows, its climate unit's and its blinds' submenus, and its blanket
+# switched on at the wall (through the simulator's own route) while the menu is open.
+# The visible menu window whose left edge lies right of $1 and nearest to it.
+window_right_of() {
+    xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+        eval "$(xdotool getwindowgeometry --shell "$w")"
+        if [ "$WIDTH" -gt 300 ] && [ "$X" -gt "$1" ]; then echo "$X $w"; fi
+    done | sort -n | head -1 | cut -d' ' -f2
+}
+hover $((menu_x + 150)) $((menu_y + row_bedroom))
+shot 07-bedroom-devices
+room=$(window_right_of "$menu_x")
+if [ -n "$room" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$room")"
+    room_x=$X room_y=$Y
+    # Along the Bedroom row into its submenu first, so no other room opens on the way.
+    xdotool mousemove $((room_x + 20)) $((menu_y + row_bedroom))
+    sleep 0.3
+    hover $((room_x + 150)) $((room_y + 15))
+    shot 08-climate-submenu
+    hover $((room_x + 150)) $((room_y + 45))
+    shot 09-cover-submenu
+    hover $((room_x + 150)) $((room_y + 105))
+    shot 10-before-wall-switch
+    curl -s -X POST -H 'Content-Type: application/json' -d '{"power":{"isOn":true}}' \
+        "http://127.0.0.1:$port/hubsim/devices/switch-blanket" >/dev/null
+    sleep 2  # the hub's event, the debounce and one fetch
+    shot 11-after-wall-switch
+    # Back to the top-level menu straight along the blanket's row, which opens no submenu.
+    hover $((menu_x + 150)) $((room_y + 105))
 fi
 
 # Quit, the last row of the footer, ends the program cleanly.

@@ -1,6 +1,7 @@
 // The program's core against the hub simulator over loopback: the real curl client, the real
 // event stream, the headless user interface.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include "HubsimTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/RuntimeDiagnostics.h"
+#include "controls/OrbeluneToggleSwitch.h"
 #include "menu/StayOpenMenu.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/curl/CurlHttpClient.h"
@@ -129,6 +131,34 @@ TEST_F(AppAgainstHubsimTest, LaunchBuildsTheMenuAndASceneRunComesBackThroughTheS
     // The hub changed, and its event brought a refresh without anyone asking.
     EXPECT_TRUE(loop.runUntil([&] { return counter("refresh_completed") > completed; }, 5s));
     EXPECT_TRUE(loop.runUntil([&] { return counter("state_stream_event") > events; }, 5s));
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(AppAgainstHubsimTest, AWallSwitchChangeReachesTheOpenMenusRowThroughTheStream) {
+    launch();
+    ASSERT_TRUE(loop.runUntil([&] { return menuShows("Bedroom >"); }, 10s));
+    delegate->menuWillOpen(*delegate->menu());
+    ASSERT_TRUE(loop.runUntil([&] { return counter("refresh_completed") >= 2; }, 5s));
+    MenuItem* bedroom = testing::itemTitled(*delegate->menu(), "Bedroom");
+    ASSERT_TRUE(bedroom && bedroom->submenu());
+    const auto row = testing::itemTitled(*bedroom->submenu(), "Electric Blanket");
+    ASSERT_NE(row, nullptr);
+    auto* toggle = testing::findSubview<OrbeluneToggleSwitch>(*row->view());
+    ASSERT_NE(toggle, nullptr);
+    ASSERT_FALSE(toggle->isOn());
+    const auto rebuilds = counter("menu_full_rebuild");
+
+    // Someone switches the blanket on at the wall: the hub announces it, the menu follows.
+    httplib::Client wall("127.0.0.1", hub->port());
+    auto res = wall.Post("/hubsim/devices/switch-blanket", R"({"power":{"isOn":true}})",
+                         "application/json");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    EXPECT_TRUE(loop.runUntil([&] { return toggle->isOn(); }, 5s));
+    // The same row in the same menu: updated in place, not rebuilt.
+    EXPECT_EQ(testing::itemTitled(*bedroom->submenu(), "Electric Blanket"), row);
+    EXPECT_EQ(counter("menu_full_rebuild"), rebuilds);
+    EXPECT_GT(counter("rows_updated_in_place"), 0);
     EXPECT_TRUE(alerts.shown.empty());
 }
 

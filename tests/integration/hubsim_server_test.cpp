@@ -1,5 +1,6 @@
 // The hub simulator on its own, driven over loopback with a plain HTTP client.
 
+#include "DemoHome.h"
 #include "Server.h"
 #include "TokenFile.h"
 
@@ -712,6 +713,123 @@ TEST_F(HubsimServer, ScaledHomeHasTheAskedNumberOfRoomsAndDevices) {
     EXPECT_GE(devices, 2000u);
     EXPECT_GE(getJson("music/playlists").at("data").at("playlists").as_array().size(), 30u);
     post("items/room-7%2Fdevice-1%2Fon/run", {{"confirm", true}});
+}
+
+TEST_F(HubsimServer, AWallSwitchChangeMergesIntoTheDeviceAndIsAnnounced) {
+    StreamReader stream(server_->port(), kToken);
+    ASSERT_NE(stream.waitFor(": connected", 2000ms), std::string::npos);
+    const size_t mark = stream.size();
+    auto change = [&](const std::string& id, const std::string& body) {
+        return client_->Post(("/hubsim/devices/" + id).c_str(), body, "application/json");
+    };
+
+    // No token: the change is made at the device, not through the API.
+    auto res = change("switch-blanket", R"({"power":{"isOn":true}})");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200) << res->body;
+    // Announced (the music may announce a track's end in the same event).
+    ASSERT_NE(stream.waitFor("event: state", 2000ms, mark), std::string::npos);
+    auto blanket = device("switch-blanket");
+    EXPECT_EQ(blanket.at("power").at("isOn"), true);
+    EXPECT_EQ(blanket.at("power").at("onItemId"), "switch-blanket/on");  // merged, not replaced
+    EXPECT_EQ(blanket.at("state").at("status"), "On");
+
+    // Null removes a member; ids with a slash are percent-encoded.
+    res = change("light-ceiling", R"({"color":null,"brightness":{"value":15}})");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    const auto ceiling = device("light-ceiling");
+    EXPECT_FALSE(ceiling.contains("color"));
+    EXPECT_EQ(ceiling.at("brightness").at("value"), 15);
+    EXPECT_EQ(ceiling.at("brightness").at("command"), "set_brightness");
+    res = change("atv%2Fliving-room", R"({"state":{"currentAppName":"Music"}})");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+
+    const auto revision = server_->revision();
+    const struct {
+        const char* id;
+        const char* body;
+        int status;
+    } refused[] = {
+        {"no-such-device", "{}", 404},
+        {"switch-blanket", "[1]", 400},
+        {"switch-blanket", "not json", 400},
+        {"switch-blanket", R"({"id":"other"})", 400},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.body);
+        res = change(r.id, r.body);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, r.status);
+    }
+    EXPECT_EQ(server_->revision(), revision);
+}
+
+TEST_F(HubsimServer, TheDemoHomeHasADeviceForEveryRowRule) {
+    // Power run through commands, a fan the hub cannot set, seven commands, and a command list
+    // that is not all objects.
+    EXPECT_FALSE(device("fan-ceiling").at("power").as_object().contains("onItemId"));
+    EXPECT_EQ(device("radiator-hall").at("brightness").at("command"), "");
+    const auto sprinklers = device("sprinklers").at("commands").as_object();
+    EXPECT_EQ(sprinklers.at("primary").as_array().size() + sprinklers.at("other").as_array().size(),
+              7u);
+    EXPECT_TRUE(device("intercom").at("commands").at("primary").as_array()[1].is_string());
+
+    post("devices/fan-ceiling/commands/turn_off/run", {{"payload", json::object{}}});
+    EXPECT_EQ(device("fan-ceiling").at("power").at("isOn"), false);
+    post("devices/sprinklers/commands/all_off/run", {{"payload", json::object{}}});
+    post("items/intercom%2Fopen/run", {{"confirm", true}});
+}
+
+TEST_F(HubsimServer, AHomeFileIsServedAndCommandsApplyToIt) {
+    std::string error;
+    auto home = hubsim::homeFromJson(json::parse(R"({
+        "rooms": [{"id": "den", "name": "Den", "devices": [
+            {"id": "plug", "name": "Plug", "kind": "switch",
+             "power": {"isOn": false, "onItemId": "plug/on", "offItemId": "plug/off"}}]}],
+        "programs": [{"lists": ["programScenes"],
+                      "record": {"id": "scene/x", "programId": "prog-x", "label": "X",
+                                 "scene": {"active": false}}}]})"),
+                                     error);
+    ASSERT_TRUE(home) << error;
+    hubsim::ServerOptions options;
+    options.home = std::move(*home);
+    startServer(options);
+    const auto s = state();
+    ASSERT_EQ(s.at("rooms").as_array().size(), 1u);
+    EXPECT_EQ(s.at("programScenes").as_array().size(), 1u);
+    EXPECT_TRUE(s.at("pinned").as_array().empty());
+    post("items/plug%2Fon/run", {{"confirm", true}});
+    EXPECT_EQ(device("plug").at("power").at("isOn"), true);
+
+    // Shapes the model cannot walk are refused with a reason, never served.
+    const char* broken[] = {
+        R"([])",
+        R"({"rooms": {}})",
+        R"({"rooms": [{"devices": [1]}]})",
+        R"({"pinned": [true]})",
+        R"({"programs": [{"record": {}}]})",
+        R"({"programs": [{"record": {}, "lists": ["programs"], "selected": "yes"}]})",
+        R"({"apps": {"atv": [1]}})",
+    };
+    for (const char* text : broken) {
+        SCOPED_TRACE(text);
+        error.clear();
+        EXPECT_FALSE(hubsim::homeFromJson(json::parse(text), error));
+        EXPECT_FALSE(error.empty());
+    }
+
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("hubsim-home-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "home.json") << R"({"rooms": [{"name": "Attic"}]})";
+    std::ofstream(dir / "bad.json") << "{ not json";
+    EXPECT_TRUE(hubsim::loadHome((dir / "home.json").string(), error)) << error;
+    EXPECT_FALSE(hubsim::loadHome((dir / "bad.json").string(), error));
+    EXPECT_NE(error.find("not JSON"), std::string::npos);
+    EXPECT_FALSE(hubsim::loadHome((dir / "missing.json").string(), error));
+    std::filesystem::remove_all(dir);
 }
 
 TEST(HubsimTokenFile, IsCreatedPrivatelyWhenMissingAndReadTrimmedOtherwise) {

@@ -2,6 +2,7 @@
 
 #include "MenuTestSupport.h"
 #include "app/AppDelegate.h"
+#include "controls/OrbeluneToggleSwitch.h"
 #include "menu/StayOpenMenu.h"
 #include "platform/testing/HeadlessUiServices.h"
 
@@ -176,6 +177,31 @@ TEST_F(AppDelegateTest, OnlyAStructuralChangeRebuildsTheMenu) {
     answerState(added);
     EXPECT_NE(delegate->menu()->itemArray().front(), firstItem);
     EXPECT_EQ(counter("refresh_structural_rebuild"), 2);
+}
+
+TEST_F(AppDelegateTest, AStateOnlyChangeReachesTheBuiltRowsInPlace) {
+    constexpr const char* kPlug = R"({"status":true,"data":{"rooms":[{"id":"den","name":"Den",
+        "devices":[{"id":"plug","name":"Plug","kind":"switch",
+                    "power":{"isOn":false,"onItemId":"plug/on"}}]}]}})";
+    launch();
+    answerState(kPlug);
+    MenuItem* den = testing::itemTitled(*delegate->menu(), "Den");
+    ASSERT_TRUE(den && den->submenu());
+    MenuItem* plug = testing::itemTitled(*den->submenu(), "Plug");
+    auto* toggle = testing::findSubview<OrbeluneToggleSwitch>(*plug->view());
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_FALSE(toggle->isOn());
+    const auto rebuilds = counter("menu_full_rebuild");
+
+    std::string switchedOn = kPlug;
+    switchedOn.replace(switchedOn.find("\"isOn\":false"), 12, "\"isOn\":true");
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    answerState(switchedOn);
+    EXPECT_EQ(counter("menu_full_rebuild"), rebuilds);
+    EXPECT_EQ(testing::itemTitled(*den->submenu(), "Plug"), plug);
+    EXPECT_TRUE(toggle->isOn());
+    EXPECT_EQ(counter("rows_updated_in_place"), 1);
 }
 
 TEST_F(AppDelegateTest, AFailedRefreshShowsTheOfflineMenuAndTheNextSuccessRebuilds) {

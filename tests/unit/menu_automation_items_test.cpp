@@ -247,5 +247,38 @@ TEST_F(MenuAutomationItemsTest, ARunEndingAfterTheBuilderIsGoneDoesNothing) {
     EXPECT_EQ(menu.refreshes, 0);
 }
 
+TEST_F(MenuAutomationItemsTest, RowsShowANewerDocumentInPlace) {
+    MenuItem* morning = row("Scenes", "Good Morning");
+    MenuItem* dinner = row("Scenes", "Dinner");
+    MenuItem* cinema = row("AV Flow", "Cinema Mode");
+    const auto morningView = morning->view();
+    const auto cinemaView = cinema->view();
+    auto* cinemaSwitch = findSubview<OrbeluneToggleSwitch>(*cinemaView);
+
+    ASSERT_TRUE(menu.builder->updateRows(stateFromText(R"({
+        "avFlows": [{"id": "item-cinema", "programId": "prog-cinema", "label": "Cinema Mode",
+                     "builderType": "AV-Flow", "toggle": {"capable": true, "isOn": false}}],
+        "programScenes": [
+          {"id": "item-morning", "programId": "prog-morning", "label": "Good Morning",
+           "programBuilderType": "scene", "scene": {"active": false}},
+          {"id": "item-dinner", "programId": "prog-dinner", "label": "Dinner",
+           "programBuilderType": "scene", "scene": {"active": true}},
+          {"id": "item-night", "programId": "prog-night", "name": "Good Night",
+           "programBuilderType": "scene", "scene": {"active": false}}]})")));
+
+    // Same rows, same views, new values.
+    EXPECT_EQ(row("Scenes", "Good Morning"), morning);
+    EXPECT_EQ(morning->view(), morningView);
+    EXPECT_EQ(labelTexts(*morningView), (Lines{"Good Morning", "Inactive", "Run"}));
+    EXPECT_EQ(cinema->view(), cinemaView);
+    EXPECT_FALSE(cinemaSwitch->isOn());
+    // A status line that appears needs the taller layout: a fresh view in the same row.
+    EXPECT_EQ(row("Scenes", "Dinner"), dinner);
+    EXPECT_EQ(dinner->view()->frame().height(), 42);
+    EXPECT_EQ(labelTexts(*dinner->view()), (Lines{"Dinner", "Active", "Run"}));
+    clickRow("Scenes", "Dinner");
+    EXPECT_TRUE(lastRequest()->request.url.ends_with("/items/item-dinner/run"));
+}
+
 }  // namespace
 }  // namespace corvix

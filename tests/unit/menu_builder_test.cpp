@@ -125,16 +125,17 @@ TEST(MenuBuilderTest, RoomsWithoutAutomationsHaveNoSeparatorBeforeTheFooters) {
 TEST(MenuBuilderTest, RoomSubmenusShowNoDevicesAndTheSensorSummary) {
     MenuHarness menu;
     menu.build("rooms-with-sensor-readings.json");
-    // The device rows come from the device section; its hook adds nothing here.
+    // A light without controls of its own ("controls" is no member of a device) is its
+    // header submenu; a switch without power a disabled line.
     const struct {
         const char* room;
         Lines submenu;
     } cases[] = {
-        {"Living Room", {"---", "Temperature 21-23"}},
+        {"Living Room", {"Floor Lamp >", "---", "Temperature 21-23"}},
         {"Bedroom", {"No devices (disabled)", "---", "Temperature 21.0"}},
         {"Office", {"No devices (disabled)", "---", "Temperature 21  Humidity 40%"}},
-        // A device, and readings that are not lists: neither line.
-        {"Room", {}},
+        // A device, and readings that are not lists: no summary.
+        {"Room", {"Hall Switch (disabled)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.room);
@@ -276,6 +277,25 @@ TEST(MenuBuilderTest, PinnedRowsAreSwitchesOrButtons) {
     }
 }
 
+TEST(MenuBuilderTest, PinnedSwitchesFollowANewerDocumentInPlace) {
+    MenuHarness menu;
+    menu.build("pinned-controls-and-rooms-with-automations.json");
+    auto* porch = findSubview<OrbeluneToggleSwitch>(*itemTitled(*menu.root, "Porch Light")->view());
+    auto* tv = findSubview<OrbeluneToggleSwitch>(*itemTitled(*menu.root, "TV Time")->view());
+    ASSERT_TRUE(porch && tv);
+    auto newer = std::make_shared<JsonObject>(
+        *loadStateFixture("pinned-controls-and-rooms-with-automations.json"));
+    json::array& pinned = (*newer)["pinned"].as_array();
+    pinned[0].as_object()["toggle"].as_object()["isOn"] = true;
+    pinned[2].as_object()["scene"].as_object()["active"] = false;
+
+    ASSERT_TRUE(menu.builder->updateRows(newer));
+    EXPECT_TRUE(porch->isOn());
+    EXPECT_FALSE(tv->isOn());
+    EXPECT_EQ(findSubview<OrbeluneToggleSwitch>(*itemTitled(*menu.root, "Porch Light")->view()),
+              porch);
+}
+
 TEST(MenuBuilderTest, PinnedRowsRunTheirItem) {
     MenuHarness menu;
     menu.build("pinned-controls-and-rooms-with-automations.json");
@@ -319,16 +339,25 @@ TEST(MenuBuilderTest, MediaDevicesAreListedOnceAtTheTop) {
     // Once each, in room order; a device without id or name is left out.
     EXPECT_EQ(names, (Lines{"Living Speaker", "Unnamed Receiver", "Kitchen Apple TV"}));
 
+    const Lines rooms = {"---", "Rooms (disabled)", "Living Room >", "Kitchen >", "---"};
     for (bool appleTv : {true, false}) {
         SCOPED_TRACE(appleTv);
         MenuHarness menu;
         setCorvixSection(menu.platform.defaults, corvixSectionAppleTVKey, appleTv);
         menu.builder->build(*menu.root, state);
-        // The separator follows the media section even when it added no rows.
-        EXPECT_EQ(menu.lines(),
-                  concat({"---", "Rooms (disabled)", "Living Room >", "Kitchen >", "---"},
-                         kReachableFooter));
+        // Without controls each is a disabled line; the Apple TV only with its section on.
+        Lines media = {"Living Speaker (disabled)", "Unnamed Receiver (disabled)"};
+        if (appleTv) {
+            media.push_back("Kitchen Apple TV (disabled)");
+        }
+        EXPECT_EQ(menu.lines(), concat(concat(media, rooms), kReachableFooter));
     }
+    // The separator follows the media section even when it added no rows.
+    MenuHarness menu;
+    setCorvixSection(menu.platform.defaults, corvixSectionAppleTVKey, false);
+    menu.builder->build(*menu.root, testing::stateFromText(R"({"rooms":[{"name":"Den","devices":[
+        {"id":"atv","name":"Den TV","kind":"media","capabilities":{"appleTv":true}}]}]})"));
+    EXPECT_EQ(menu.lines(), concat({"---", "Rooms (disabled)", "Den >", "---"}, kReachableFooter));
 }
 
 TEST(MenuBuilderTest, IconFromItemPrefersTheClassificationThenTheIconText) {

@@ -2,6 +2,9 @@
 
 #include "Media.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace hubsim {
 namespace {
 
@@ -120,7 +123,15 @@ constexpr const char* kDemoHome = R"json({
                                  {"key": "stop", "label": "Stop"}]}},
        {"id": "light-bedside", "name": "Bedside Lamp", "kind": "light",
         "power": {"isOn": true, "onItemId": "light-bedside/on", "offItemId": "light-bedside/off"},
-        "colorTemperature": {"command": "set_color_temp"}}
+        "colorTemperature": {"command": "set_color_temp"}},
+       {"id": "switch-blanket", "name": "Electric Blanket", "kind": "switch",
+        "power": {"isOn": false, "onItemId": "switch-blanket/on",
+                  "offItemId": "switch-blanket/off"}},
+       {"id": "fan-ceiling", "name": "Ceiling Fan", "kind": "switch",
+        "power": {"isOn": true},
+        "state": {"status": "On"},
+        "commands": {"primary": [{"key": "turn_on", "label": "On"},
+                                 {"key": "turn_off", "label": "Off"}]}}
      ]},
     {"id": "hallway", "name": "Hallway",
      "sensors": {"temperatures": [20.2]},
@@ -132,7 +143,25 @@ constexpr const char* kDemoHome = R"json({
        {"id": "sensor-hall", "name": "Hall Sensor", "kind": "sensor",
         "sensor": {"temperature": 20.2, "humidity": 45}},
        {"id": "hub-garage", "name": "Garage Hub", "kind": "device",
-        "unavailableReason": "Offline since 07:40"}
+        "unavailableReason": "Offline since 07:40"},
+       {"id": "radiator-hall", "name": "Hall Radiator", "kind": "climate",
+        "climate": {"currentTemperature": 18, "targetTemperature": 19, "mode": "heat",
+                    "modes": ["off", "heat"], "modeCommand": "set_mode",
+                    "targetCommand": "set_target"},
+        "brightness": {"value": 0, "command": ""},
+        "state": {"currentTemperature": 18}},
+       {"id": "sprinklers", "name": "Sprinkler Valves", "kind": "device",
+        "commands": {"primary": [{"key": "zone_1", "label": "Lawn"},
+                                 {"key": "zone_2", "label": "Beds"},
+                                 {"key": "zone_3", "label": "Hedge"},
+                                 {"key": "zone_4", "label": "Patio"},
+                                 {"key": "zone_5", "label": "Orchard"},
+                                 {"key": "zone_6", "label": "Drip"}],
+                     "other": [{"key": "all_off", "label": "All Off"}]}},
+       {"id": "intercom", "name": "Gate Intercom", "kind": "device",
+        "items": [{"id": "intercom/open", "label": "Open Gate"}],
+        "commands": {"primary": [{"key": "talk", "label": "Talk"}, "open_gate"]},
+        "state": {"status": "Closed"}}
      ]},
     {"id": "office", "name": "Office", "devices": []}
   ],
@@ -245,6 +274,118 @@ json::object lightDevice(const std::string& id, const std::string& name, int n) 
 }
 
 }  // namespace
+
+namespace {
+
+/// The list `key` of `document`: absent is empty; anything but a list of objects is an error.
+bool objectList(const json::object& document, const char* key, json::array& out,
+                std::string& error) {
+    const auto* value = document.if_contains(key);
+    if (!value) {
+        return true;
+    }
+    if (!value->is_array()) {
+        error = std::string("\"") + key + "\" must be a list";
+        return false;
+    }
+    for (const auto& element : value->get_array()) {
+        if (!element.is_object()) {
+            error = std::string("every element of \"") + key + "\" must be an object";
+            return false;
+        }
+    }
+    out = value->get_array();
+    return true;
+}
+
+}  // namespace
+
+std::optional<HomeCatalogue> homeFromJson(const json::value& value, std::string& error) {
+    if (!value.is_object()) {
+        error = "a home is a JSON object";
+        return std::nullopt;
+    }
+    const auto& document = value.get_object();
+    HomeCatalogue home;
+    json::array programs;
+    if (!objectList(document, "pinned", home.pinned, error) ||
+        !objectList(document, "rooms", home.rooms, error) ||
+        !objectList(document, "scenes", home.legacyScenes, error) ||
+        !objectList(document, "programs", programs, error)) {
+        return std::nullopt;
+    }
+    // The model walks devices as objects; members inside a device may be anything.
+    for (const auto& room : home.rooms) {
+        json::array devices;
+        if (!objectList(room.get_object(), "devices", devices, error)) {
+            return std::nullopt;
+        }
+    }
+    for (const auto& wrapper : programs) {
+        const auto& entry = wrapper.get_object();
+        const auto* record = entry.if_contains("record");
+        const auto* lists = entry.if_contains("lists");
+        if (!record || !record->is_object() || !lists || !lists->is_array()) {
+            error = "every program needs a \"record\" object and a \"lists\" list";
+            return std::nullopt;
+        }
+        for (const auto& list : lists->get_array()) {
+            if (!list.is_string()) {
+                error = "program \"lists\" hold texts";
+                return std::nullopt;
+            }
+        }
+        for (const char* flag : {"enabled", "selected", "offFails", "unsupported"}) {
+            if (const auto* v = entry.if_contains(flag); v && !v->is_bool()) {
+                error = std::string("program \"") + flag + "\" must be true or false";
+                return std::nullopt;
+            }
+        }
+        if (const auto* label = entry.if_contains("builderLabel"); label && !label->is_string()) {
+            error = "program \"builderLabel\" must be a text";
+            return std::nullopt;
+        }
+    }
+    parsePrograms(programs, home.programs);
+    if (const auto* apps = document.if_contains("apps")) {
+        if (!apps->is_object()) {
+            error = "\"apps\" must map device ids to lists of apps";
+            return std::nullopt;
+        }
+        for (const auto& [deviceId, list] : apps->get_object()) {
+            json::object holder{{"apps", list}};
+            json::array parsed;
+            if (!objectList(holder, "apps", parsed, error)) {
+                return std::nullopt;
+            }
+            home.apps[std::string(deviceId)] = std::move(parsed);
+        }
+    }
+    return home;
+}
+
+std::optional<HomeCatalogue> loadHome(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    boost::system::error_code ec;
+    json::parse_options limits;
+    limits.max_depth = 64;
+    const json::value value = json::parse(text.str(), ec, {}, limits);
+    if (ec) {
+        error = path + " is not JSON: " + ec.message();
+        return std::nullopt;
+    }
+    auto home = homeFromJson(value, error);
+    if (!home) {
+        error = path + ": " + error;
+    }
+    return home;
+}
 
 HomeCatalogue demoHome() {
     HomeCatalogue home;

@@ -3,6 +3,7 @@
 #include <boost/json.hpp>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,6 +38,13 @@ struct HomeCatalogue {
 
 /// A demo home with something for every control the program shows.
 HomeCatalogue demoHome();
+
+/// A home from a JSON object with "pinned", "rooms", "scenes" (lists of objects), "programs"
+/// (entries as {"lists": [...], "record": {...}, "selected": false, ...}) and "apps" (device id
+/// to app list), each optional; none, with `error` set, when the shapes are wrong.
+std::optional<HomeCatalogue> homeFromJson(const boost::json::value& value, std::string& error);
+/// The same read from a file.
+std::optional<HomeCatalogue> loadHome(const std::string& path, std::string& error);
 
 /// A generated home of `rooms` rooms with `devicesPerRoom` devices each, for benchmarks.
 HomeCatalogue scaledHome(int rooms, int devicesPerRoom);

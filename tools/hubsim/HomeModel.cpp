@@ -136,6 +136,22 @@ void setPower(json::object& device, bool on) {
     }
 }
 
+void mergePatch(json::object& target, const json::object& patch) {
+    for (const auto& [key, value] : patch) {
+        if (value.is_null()) {
+            target.erase(key);
+        } else if (value.is_object()) {
+            auto& slot = target[key];
+            if (!slot.is_object()) {
+                slot = json::object{};
+            }
+            mergePatch(slot.get_object(), value.get_object());
+        } else {
+            target[key] = value;
+        }
+    }
+}
+
 }  // namespace
 
 std::string normalizeCommand(const std::string& text) {
@@ -523,6 +539,26 @@ Reply HomeModel::runCommand(const std::string& deviceId, const std::string& comm
         state.erase("title");
     }
     return Reply::success("Sent " + command + " to " + name);
+}
+
+Reply HomeModel::mergeDevice(const std::string& id, const json::object& patch) {
+    auto* target = device(id);
+    if (!target) {
+        return Reply::error(404, "Unknown device \"" + id + "\"");
+    }
+    if (patch.contains("id")) {
+        return Reply::error(400, "A device keeps its \"id\"");
+    }
+    mergePatch(*target, patch);
+    if (const auto* power = object(patch.if_contains("power")); power && !patch.contains("state")) {
+        if (const auto* isOn = power->if_contains("isOn"); isOn && isOn->is_bool()) {
+            setPower(*target, isOn->get_bool());
+        }
+    }
+    Reply reply = Reply::success("Changed " + displayName(*target, "device"));
+    reply.data = *target;
+    reply.data.erase("_sim");
+    return reply;
 }
 
 json::array HomeModel::programChoices() const {

@@ -30,6 +30,11 @@ class HomeModel {
     Reply launchApp(const std::string& deviceId, const std::string& appId,
                     const boost::json::object& body);
 
+    /// Merges `patch` into the device's record (JSON merge patch: objects merge, null removes,
+    /// anything else replaces), as a change made at the device itself. A new power state
+    /// without a "state" in the patch updates the status line as a command would.
+    Reply mergeDevice(const std::string& id, const boost::json::object& patch);
+
     MusicModel& music() { return music_; }
     const MusicModel& music() const { return music_; }
 

@@ -186,7 +186,8 @@ struct Server::StreamState {
 Server::Server(ServerOptions options)
     : options_(std::move(options)), faults_(options_.faults), random_(options_.randomSeed) {
     HomeCatalogue home =
-        options_.scaleRooms > 0
+        options_.home ? *options_.home
+        : options_.scaleRooms > 0
             ? scaledHome(options_.scaleRooms, std::max(options_.scaleDevicesPerRoom, 1))
             : demoHome();
     model_ =
@@ -657,6 +658,32 @@ void Server::installRoutes() {
     const std::string apiPattern = std::string(kApiPrefix) + ".*";
     http.Get(apiPattern, api);
     http.Post(apiPattern, api);
+
+    // A change made at the device itself (a wall switch, another app): no token, outside the
+    // API, announced on the streams like any change.
+    http.Post(
+        R"(/hubsim/devices/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+            boost::system::error_code ec;
+            json::parse_options limits;
+            limits.max_depth = 64;
+            json::value patch = json::parse(req.body, ec, {}, limits);
+            if (ec || !patch.is_object()) {
+                sendJson(res, 400,
+                         json::object{{"status", false},
+                                      {"message", "The body must be a JSON object to merge"}});
+                return;
+            }
+            const std::string id = percentDecode(req.matches[1].str());
+            Reply reply;
+            {
+                std::lock_guard lock(modelMutex_);
+                reply = model_->mergeDevice(id, patch.get_object());
+            }
+            sendReply(res, reply);
+            if (reply.ok) {
+                announce("external");
+            }
+        });
 
     auto dashboard = [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(dashboardPage(state(), baseUrl()), "text/html; charset=utf-8");

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -44,6 +45,8 @@ struct ServerOptions {
     /// 0 picks a free port.
     int port = 0;
     std::string token;
+    /// The home to serve instead of the demo home (see `loadHome`).
+    std::optional<HomeCatalogue> home;
     /// A generated home of this many rooms and devices per room instead of the demo home.
     int scaleRooms = 0;
     int scaleDevicesPerRoom = 0;

@@ -1,5 +1,6 @@
 // hubsim: a stand-in for the Orbelune OS hub on loopback. See README.md.
 
+#include "DemoHome.h"
 #include "Server.h"
 #include "TokenFile.h"
 
@@ -17,6 +18,7 @@ void usage(std::ostream& out) {
            "  --host ADDRESS           address to listen on (default 127.0.0.1)\n"
            "  --token-file PATH        token file (default ~/.orbelune/mac-control/token;\n"
            "                           created with a random token when missing)\n"
+           "  --home FILE              serve the home in a JSON file instead of the demo home\n"
            "  --scale ROOMS,DEVICES    generated home: ROOMS rooms of DEVICES devices each\n"
            "  --latency-ms N           delay every answer by N ms\n"
            "  --fail-rate R            answer API requests with HTTP 500 at rate R (0..1)\n"
@@ -66,6 +68,13 @@ int main(int argc, char** argv) {
             options.host = value();
         } else if (arg == "--token-file") {
             tokenFile = value();
+        } else if (arg == "--home") {
+            std::string error;
+            options.home = hubsim::loadHome(value(), error);
+            if (!options.home) {
+                std::cerr << "hubsim: " << error << "\n";
+                std::exit(2);
+            }
         } else if (arg == "--scale") {
             const char* v = value();
             if (std::sscanf(v, "%d,%d", &options.scaleRooms, &options.scaleDevicesPerRoom) != 2 ||
