@@ -90,11 +90,11 @@ class MenuDeviceItemsTest : public ::testing::Test {
 };
 
 TEST_F(MenuDeviceItemsTest, EachDeviceGetsTheEntryItsRuleChooses) {
-    // Lights show their header submenu until the compact light row exists; a power-only switch
-    // is a row of its own; items make an action row; a command list with a non-object element
-    // counts as empty.
+    // A light with controls is one compact row, one without keeps a header submenu; a
+    // power-only switch is a row of its own; items make an action row; a command list with a
+    // non-object element counts as empty.
     EXPECT_EQ(outline(room("Living Room")),
-              (Lines{"Ceiling Light >", "Light >", "Coffee Maker", "Desk Fan >", "Old Lamp >",
+              (Lines{"Ceiling Light", "Light >", "Coffee Maker", "Desk Fan >", "Old Lamp >",
                      "Living Room TV >", "Doorbell", "Broken Speaker (disabled)",
                      "Garage Hub (disabled)"}));
     EXPECT_EQ(outline(room("Bedroom")),
@@ -105,7 +105,7 @@ TEST_F(MenuDeviceItemsTest, EachDeviceGetsTheEntryItsRuleChooses) {
         const char* device;
         Lines rows;
     } submenus[] = {
-        {"Living Room", "Ceiling Light", {"Ceiling Light"}},
+        {"Living Room", "Light", {"Light"}},
         {"Living Room", "Desk Fan", {"Desk Fan", "---", "Commands"}},
         // A media device: the power row stands in for the media submenu; no command grids.
         {"Living Room", "Living Room TV", {"Living Room TV"}},
@@ -131,8 +131,7 @@ TEST_F(MenuDeviceItemsTest, EachDeviceGetsTheEntryItsRuleChooses) {
     const View& doorbell = *itemTitled(room("Living Room"), "Doorbell")->view();
     EXPECT_EQ(doorbell.frame(), Rect(0, 0, 326, 40));
     EXPECT_EQ(labelTexts(doorbell), (Lines{"Doorbell", "Idle"}));
-    const View& header =
-        *itemTitled(device("Living Room", "Ceiling Light"), "Ceiling Light")->view();
+    const View& header = *itemTitled(device("Living Room", "Light"), "Light")->view();
     EXPECT_EQ(header.frame(), Rect(0, 0, 326, 32));
     EXPECT_EQ(findSubview<TextField>(header)->frame(), Rect(40, 7, 228, 17));
 }
