@@ -137,6 +137,34 @@ if [ -n "$sub" ]; then
     shot 06-scene-run
 fi
 
+# The living room's colour light: its row, then the colour and the temperature picker opened
+# in place from the row's round buttons.
+hover $((menu_x + 150)) $((menu_y + 202))
+shot 07-light-row
+room=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+    [ "$w" = "$menu" ] && continue
+    size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+    width=${size%x*}
+    if [ "$width" -gt 300 ]; then echo "$w"; fi
+done | tail -1 || true)
+if [ -n "$room" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$room")"
+    room_x=$X room_y=$Y
+    # The first row is the light; its colour button is centred at (175, 17) from the row's
+    # top left, the temperature button 24 points to its left.
+    hover $((room_x + 175)) $((room_y + 17))
+    xdotool click 1
+    sleep 1.0
+    shot 08-light-color-picker
+    hover $((room_x + 151)) $((room_y + 17))
+    xdotool click 1
+    sleep 1.0
+    shot 09-light-temperature-picker
+    # Back to the closed row, so the menu is left as it was found.
+    xdotool click 1
+    sleep 0.5
+fi
+
 # Quit, the last row of the footer, ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + menu_h - 15))
 xdotool click 1
