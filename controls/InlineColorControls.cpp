@@ -21,6 +21,7 @@ constexpr double kFieldInsetY = 8;
 constexpr double kFieldRadius = 6;
 constexpr double kMarkerDiameter = 10;
 constexpr int kWheelSlices = 48;
+constexpr double kSliceOverlap = 0.02;  // radians
 
 Color focusRingColor() {
     return Color::system(SystemColor::KeyboardFocusIndicator);
@@ -120,7 +121,8 @@ void InlineColorButtonView::draw(GraphicsContext& ctx, const Rect&) {
         const double radius = std::min(circle.width(), circle.height()) / 2;
         for (int k = 0; k < kWheelSlices; ++k) {
             const double start = 2 * std::numbers::pi * k / kWheelSlices;
-            const double end = 2 * std::numbers::pi * (k + 1) / kWheelSlices;
+            // Each slice reaches a little under the next, so antialiased edges leave no seam.
+            const double end = 2 * std::numbers::pi * (k + 1) / kWheelSlices + kSliceOverlap;
             Path slice;
             slice.moveTo(centre);
             slice.addArc(centre, radius, start, end, false);
