@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <memory>
 
 #include "controls/InlineColorControls.h"
 #include "platform/qt/ViewHostWidget.h"
 #include "platform/ui/Color.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 namespace {
@@ -66,6 +69,39 @@ TEST_F(QtInlineColorTest, TheTemperatureStripIsWarmOnTheLeftAndCoolOnTheRight) {
     EXPECT_LT(warm.blue(), 110) << warm.name().toStdString();
     EXPECT_GT(cool.blue(), 240);
     EXPECT_LT(cool.red(), 230) << cool.name().toStdString();
+}
+
+TEST_F(QtInlineColorTest, KeysPressedInAHostedRowReachTheFocusedPicker) {
+    // A row as a menu popup hosts it: its own router, the popup's model window.
+    auto row = std::make_shared<View>(Rect(0, 0, 326, 90));
+    std::vector<double> reports;
+    auto picker = std::make_shared<InlineTemperaturePickerView>(
+        300, 153, 500, [&](double v) { reports.push_back(v); });
+    picker->setFrame(Rect(55, 4, 216, 48));
+    row->addSubview(picker);
+    auto window = std::make_shared<Window>(Rect(0, 0, 326, 90), WindowStyleBorderless);
+    ViewHostWidget host(row, window.get());
+    host.show();
+
+    // A click focuses it (the first click counts in the inactive menu window).
+    const QPointF at(100, 60);  // y from the top: 30 up from the bottom
+    QMouseEvent press(QEvent::MouseButtonPress, at, host.mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, host.mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &release);
+    ASSERT_EQ(window->firstResponder(), picker.get());
+    ASSERT_EQ(reports.size(), 1u);
+
+    QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(&host, &left);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1], std::min(reports[0] + 25, 500.0));
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &end);
+    EXPECT_EQ(reports.back(), 153);
+    row->setHostWindow(nullptr);
 }
 
 }  // namespace
