@@ -716,10 +716,14 @@ std::function<void(Result<void>)> MenuBuilder::commandOutcome(std::function<void
 }
 
 void MenuBuilder::runPower(const JsonObject& device, const JsonObject& power, bool desired,
-                           const std::weak_ptr<OrbeluneToggleSwitch>& control) {
-    auto setBack = [control, desired] {
+                           const std::weak_ptr<OrbeluneToggleSwitch>& control,
+                           std::function<void()> didSetBack) {
+    auto setBack = [control, desired, didSetBack] {
         if (auto toggleSwitch = control.lock()) {
             toggleSwitch->setOn(!desired);
+        }
+        if (didSetBack) {
+            didSetBack();
         }
     };
     const PowerResolution resolution = resolvePower(device, power, desired);

@@ -407,10 +407,6 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
     }
 }
 
-std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const JsonObject&, StayOpenMenu&) {
-    return nullptr;
-}
-
 // In-place updates of rows that show hub state.
 
 void MenuBuilder::onRecordUpdate(const RecordLocator& locate, const JsonObject& record,

@@ -159,9 +159,10 @@ class MenuBuilder {
     std::shared_ptr<MenuItem> commandGridItem(std::string_view title, const ObjectList& commands,
                                               const JsonObject& device);
     /// Switches the device by its power item or command; on any failure `control` (when given)
-    /// is set back.
+    /// is set back, and then `didSetBack` runs.
     void runPower(const JsonObject& device, const JsonObject& power, bool desired,
-                  const std::weak_ptr<OrbeluneToggleSwitch>& control);
+                  const std::weak_ptr<OrbeluneToggleSwitch>& control,
+                  std::function<void()> didSetBack = {});
     /// Sends a device command; nothing without a device id or a command.
     void runCommand(const JsonObject& device, std::string_view command, const JsonObject& payload);
     /// Runs a command record: its item, else its key as a device command; `setBack` runs when
@@ -179,8 +180,8 @@ class MenuBuilder {
     void addMusicPlayer(const JsonObject& musicPlayer, StayOpenMenu& parent);
     /// Empties a media device's submenu and fills it.
     void buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu);
-    /// The compact row of a light with controls; null while there is none, and the light
-    /// shows its header submenu instead.
+    /// The compact row of a light with controls (`OrbeluneLightMenuItem`); a null row leaves
+    /// the light its header submenu.
     std::shared_ptr<MenuItem> makeLightMenuItem(const JsonObject& device, StayOpenMenu& parent);
     /// Registers how the rows of the device being added show a newer record of it.
     void onDeviceUpdate(std::function<void(const JsonObject& device)> update);

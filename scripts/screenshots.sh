@@ -172,6 +172,29 @@ if [ -n "$room" ]; then
     hover $((menu_x + 150)) $((room_y + 105))
 fi
 
+# The living room's colour light: its row, then the colour and the temperature picker opened
+# in place from the row's round buttons.
+hover $((menu_x + 150)) $((menu_y + row_living))
+shot 12-light-row
+room=$(window_right_of "$menu_x")
+if [ -n "$room" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$room")"
+    room_x=$X room_y=$Y
+    # The first row is the light; its colour button is centred at (175, 17) from the row's
+    # top left, the temperature button 24 points to its left.
+    hover $((room_x + 175)) $((room_y + 17))
+    xdotool click 1
+    sleep 1.0
+    shot 13-light-color-picker
+    hover $((room_x + 151)) $((room_y + 17))
+    xdotool click 1
+    sleep 1.0
+    shot 14-light-temperature-picker
+    # Back to the closed row, so the menu is left as it was found.
+    xdotool click 1
+    sleep 0.5
+fi
+
 # Quit, the last row of the footer, ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + menu_h - 15))
 xdotool click 1

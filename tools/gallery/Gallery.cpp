@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "controls/ActionView.h"
+#include "controls/InlineColorControls.h"
 #include "controls/MusicAccent.h"
 #include "controls/MusicArtworkView.h"
 #include "controls/MusicPanelView.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "menu/OrbeluneLightMenuItem.h"
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtServices.h"
 #include "platform/ui/Symbols.h"
@@ -169,6 +171,20 @@ std::shared_ptr<View> artwork(bool withImage) {
     return row;
 }
 
+// The demo's colour light with no picker, the colour picker or the temperature picker open.
+std::shared_ptr<View> lightRow(OrbeluneLightMenuItem::ExpandedMode mode) {
+    const JsonObject power{{"isOn", true}};
+    const JsonObject brightness{{"value", 70}, {"command", "set_brightness"}};
+    const JsonObject color{{"command", "set_color"}, {"hue", 32}, {"saturation", 60}};
+    const JsonObject temperature{{"command", "set_color_temp"}, {"value", 300}};
+    auto item = OrbeluneLightMenuItem::make(
+        JsonObject{{"id", "light-ceiling"}, {"name", "Ceiling Light"}}, &brightness, &color,
+        &temperature, &power, 326, {}, nullptr, nullptr, nullptr, nullptr);
+    item->expandedMode = mode;
+    item->relayout();
+    return item->containerView;
+}
+
 // All pictures of one scheme on one page, each with its name, for a quick look.
 void writeSheet(const std::vector<std::pair<QString, QImage>>& shots, ColorScheme scheme,
                 const QString& path) {
@@ -225,6 +241,10 @@ int main(int argc, char** argv) {
         {"panel-zero-insets", [] { return panel(true); }},
         {"artwork-image", [] { return artwork(true); }},
         {"artwork-fallback", [] { return artwork(false); }},
+        {"light-row", [] { return lightRow(OrbeluneLightMenuItem::ExpandedMode::none); }},
+        {"light-color-picker", [] { return lightRow(OrbeluneLightMenuItem::ExpandedMode::color); }},
+        {"light-temperature-picker",
+         [] { return lightRow(OrbeluneLightMenuItem::ExpandedMode::temp); }},
     };
     int written = 0;
     for (ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "menu/StayOpenMenu.h"
+#include "menu/StayOpenSlider.h"
+#include "platform/ui/ButtonTarget.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/MenuItem.h"
+#include "platform/ui/TextField.h"
+#include "state/StateAccessors.h"
+
+namespace corvix {
+
+class InlineColorButtonView;
+class InlinePickerView;
+class OrbeluneToggleSwitch;
+
+/// The compact row of a light: icon, name, the optional brightness slider, colour and colour
+/// temperature buttons, and the power switch. A colour button grows the row in place to show
+/// its picker under the controls. Commands leave only through the callbacks. Main thread only.
+class OrbeluneLightMenuItem : public MenuItem {
+  public:
+    using RetainTarget = std::function<void(std::shared_ptr<ButtonTarget>)>;
+    using RunPower = std::function<void(const JsonObject& device, const JsonObject& power,
+                                        bool desired, std::weak_ptr<OrbeluneToggleSwitch> control,
+                                        std::function<void()> didSetBack)>;
+    using RunCommand = std::function<void(const JsonObject& device, std::string_view command,
+                                          const JsonObject& payload)>;
+    using ColorPayload = std::function<JsonObject(const Color&)>;
+
+    enum class ExpandedMode { none, color, temp };
+
+    /// Builds the row, its controls and its first layout. `menu` is kept open while one of
+    /// the row's controls is in use: the whole status menu, so a drag that strays outside the
+    /// row's submenu does not close everything.
+    static std::shared_ptr<OrbeluneLightMenuItem> make(
+        const JsonObject& device, const JsonObject* brightness, const JsonObject* color,
+        const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
+        std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
+        RunCommand runCommand, ColorPayload colorPayload);
+
+    /// Creates the optional controls and wires every action.
+    void configureControls();
+    /// Applies the power state and the open picker to the row, then tells the menu the item
+    /// changed so an open menu re-measures it.
+    void relayout();
+    /// Shows a newer record of the same light; controls the user is holding keep their value.
+    void update(const JsonObject& newer);
+
+    static constexpr double collapsedHeight = 34;
+    static constexpr double expandedHeight = 90;
+
+    // Fields, in the order the row relies on them.
+    JsonObject device;
+    std::optional<JsonObject> brightness, color, colorTemperature, power;
+    const double menuWidth;
+    const std::weak_ptr<StayOpenMenu> owningMenu;
+    const RunPower runPower;
+    const RunCommand runCommand;
+    const ColorPayload colorPayload;
+    const RetainTarget retainTarget;
+    std::shared_ptr<View> containerView;
+    std::shared_ptr<ImageView> iconView;
+    std::shared_ptr<TextField> nameLabel;
+    std::shared_ptr<OrbeluneToggleSwitch> toggleSwitch;
+    std::shared_ptr<StayOpenSlider> brightnessSlider;
+    std::shared_ptr<InlineColorButtonView> colorButton, tempButton;
+    std::shared_ptr<InlinePickerView> pickerView;
+    std::vector<std::shared_ptr<View>> powerDependentControls;
+    ExpandedMode expandedMode = ExpandedMode::none;
+    double nextButtonX = 0;
+
+    OrbeluneLightMenuItem(const JsonObject& device, const JsonObject* brightness,
+                          const JsonObject* color, const JsonObject* colorTemperature,
+                          const JsonObject* power, double menuWidth,
+                          std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget,
+                          RunPower runPower, RunCommand runCommand, ColorPayload colorPayload);
+
+  private:
+    std::string command(const std::optional<JsonObject>& control) const;
+    void powerChanged();
+    void brightnessChanged();
+    void toggleMode(ExpandedMode mode);
+    void colorPicked(double hue, double saturation, bool isFinal);
+    void temperaturePicked(double value);
+    std::shared_ptr<InlinePickerView> makePicker();
+    /// The slider and buttons show while the switch is on, or always without a power control.
+    bool controlsShown() const;
+};
+
+}  // namespace corvix
