@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "QtTestSupport.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtMenuPopup.h"
@@ -22,26 +23,9 @@
 namespace corvix {
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "corvix_qt_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
-}
-
-void send(QWidget& w, QEvent::Type type, QPoint p) {
-    QPointF local(p);
-    QPointF global(w.mapToGlobal(p));
-    Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, local, global, Qt::LeftButton, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &event);
-}
-
-void click(QWidget& w, QPoint p) {
-    send(w, QEvent::MouseButtonPress, p);
-    send(w, QEvent::MouseButtonRelease, p);
-}
+using testing::app;
+using testing::click;
+using testing::send;
 
 class QtHostTest : public ::testing::Test {
   protected:
