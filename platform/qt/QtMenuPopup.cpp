@@ -84,6 +84,14 @@ class MenuStyle final : public QProxyStyle {
                 return QProxyStyle::styleHint(hint, option, widget, returnData);
         }
     }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element == CE_MenuScroller) {
+            // The arrows sit over the rows scrolled beneath them: give them the menu's ground.
+            QProxyStyle::drawPrimitive(PE_PanelMenu, option, painter, widget);
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
         if (metric == PM_MenuScrollerHeight) {
@@ -725,6 +733,8 @@ void QtMenuPopup::showEvent(QShowEvent* event) {
 }
 
 void QtMenuPopup::hideEvent(QHideEvent* event) {
+    // A submenu is a window of its own: left alone it would stay on screen without its menu.
+    hideViewSubmenus(nullptr);
     QMenu::hideEvent(event);
     hoverHeldAt_.reset();
     syncHighlight();

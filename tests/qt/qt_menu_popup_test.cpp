@@ -76,8 +76,8 @@ void wheel(QtMenuPopup& popup, int notches) {
     QWidget* under = popup.childAt(middle);
     QWidget& target = under ? *under : popup;
     const QPointF at(target.mapFrom(&popup, middle));
-    QWheelEvent event(at, target.mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(at, target.mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&target, &event);
 }
 
@@ -160,6 +160,11 @@ TEST_F(QtMenuPopupTest, ASubmenuOfARowInAScrolledMenuOpensBesideThatRow) {
                 frame.right() + 1 == popup.geometry().left());
     EXPECT_NEAR(frame.top(), row->mapToGlobal(QPoint(0, 0)).y() - 4, 1);
     EXPECT_EQ(highlighted(popup), "Room 40");
+
+    // The menu closing takes its open submenu, a window of its own, along.
+    menu.root->cancelTracking();
+    EXPECT_FALSE(popup.isVisible());
+    EXPECT_FALSE(submenu->isVisible());
 }
 
 TEST_F(QtMenuPopupTest, ARebuildWhileScrolledKeepsTheHighlightedRowInReach) {
