@@ -151,6 +151,20 @@ sleep 0.4
 xdotool key End
 sleep 0.8
 shot 07-menu-footer
+# Up to "Scenes", Right opens its submenu, End goes to its last scene and Return runs it: the
+# rows rebuild and the submenu comes back where it was. Left closes it again.
+xdotool key Up Up Up Up Right
+sleep 0.8
+xdotool key End
+sleep 0.8
+shot 08-scenes-by-keyboard
+xdotool key Return
+sleep 2.5
+shot 09-scene-run-by-keyboard
+xdotool key Left
+sleep 0.4
+xdotool key End
+sleep 0.8
 
 # Quit, the last row of the footer, ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + menu_h - 15))

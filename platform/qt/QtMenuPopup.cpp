@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidgetAction>
@@ -497,25 +498,37 @@ void QtMenuPopup::itemsChanged() {
 QtMenuPopup::ViewAnchor QtMenuPopup::viewAnchor() const {
     ViewAnchor anchor;
     anchor.highlighted = rowIndexOf(activeAction());
-    anchor.scrollable = height() < sizeHint().height();
-    const int middle = height() / 2;
+    anchor.scrollable = rowSpan() > height();
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const QRect frame = actionGeometry(rows_[i].action);
-        if (frame.top() <= middle && middle <= frame.bottom()) {
-            anchor.centre = static_cast<int>(i);
-            break;
+        if (frame.isValid() && frame.top() >= 0 && frame.bottom() < height()) {
+            anchor.bottom = static_cast<int>(i);
         }
     }
     return anchor;
 }
 
+int QtMenuPopup::rowSpan() const {
+    // QMenu's size hint stops at the screen; the rows' own frames tell how tall they are.
+    std::optional<QRect> span;
+    for (QAction* action : actions()) {
+        const QRect frame = actionGeometry(action);
+        if (frame.isValid()) {
+            span = span ? span->united(frame) : frame;
+        }
+    }
+    const int margin = style()->pixelMetric(QStyle::PM_MenuVMargin, nullptr, this) +
+                       style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, this);
+    return span ? span->height() + 2 * margin : 0;
+}
+
 void QtMenuPopup::refit(const ViewAnchor& anchor) {
     const QRect available = screen() ? screen()->availableGeometry() : QRect();
-    const int wanted = sizeHint().height();
+    const int wanted = rowSpan();
     if (anchor.scrollable || (available.isValid() && y() + wanted > available.bottom() + 1)) {
         // Only QMenu's own placement sets up scrolling for rows taller than the screen; asked
         // again where the menu is, it keeps its place and starts from the top.
-        popup(pos());
+        popup(geometry().topLeft());
     } else {
         adjustSize();
     }
@@ -524,34 +537,55 @@ void QtMenuPopup::refit(const ViewAnchor& anchor) {
 
 void QtMenuPopup::restoreAnchor(const ViewAnchor& anchor) {
     const int count = static_cast<int>(rows_.size());
+    auto enabled = [this](int i) { return rows_[static_cast<std::size_t>(i)].action->isEnabled(); };
     // The highlighted row, or the nearest usable one (a row may now be disabled: a pending run).
     int highlight = -1;
     if (anchor.highlighted >= 0 && count > 0) {
         const int from = std::min(anchor.highlighted, count - 1);
         for (int i = from; i < count && highlight < 0; ++i) {
-            if (rows_[static_cast<std::size_t>(i)].action->isEnabled()) {
-                highlight = i;
-            }
+            highlight = enabled(i) ? i : -1;
         }
         for (int i = from - 1; i >= 0 && highlight < 0; --i) {
-            if (rows_[static_cast<std::size_t>(i)].action->isEnabled()) {
-                highlight = i;
-            }
+            highlight = enabled(i) ? i : -1;
         }
     }
-    const bool scrolled = height() < sizeHint().height();
-    const int centre = highlight >= 0 ? highlight : anchor.centre;
-    if (scrolled && centre >= 0 && centre < count) {
-        holdHoverUntilPointerMoves();
-        setActiveAction(
-            rows_[static_cast<std::size_t>(centre)].action);  // scrolls it to the middle
+    // Without one, the row that was last in view comes back into view.
+    int target = highlight;
+    if (target < 0 && anchor.bottom >= 0 && rowSpan() > height()) {
+        for (int i = std::min(anchor.bottom, count - 1); i >= 0 && target < 0; --i) {
+            target = enabled(i) ? i : -1;
+        }
     }
-    if (highlight >= 0) {
-        setActiveAction(rows_[static_cast<std::size_t>(highlight)].action);
-    } else if (activeAction()) {
+    if (target >= 0) {
+        walkTo(target);
+    }
+    if (highlight < 0 && activeAction()) {
         setActiveAction(nullptr);
     }
     syncHighlight();
+}
+
+void QtMenuPopup::walkTo(int index) {
+    // QMenu scrolls a row into view right only when the arrow keys reach it.
+    QAction* target = rows_[static_cast<std::size_t>(index)].action;
+    const QSignalBlocker quiet(this);
+    holdHoverUntilPointerMoves();
+    if (rowIndexOf(activeAction()) < 0) {
+        QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+        QMenu::keyPressEvent(&home);
+    }
+    for (std::size_t step = 0; step <= rows_.size() && activeAction() != target; ++step) {
+        const int at = rowIndexOf(activeAction());
+        if (at < 0) {
+            break;
+        }
+        QKeyEvent arrow(QEvent::KeyPress, at < index ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+        const QAction* before = activeAction();
+        QMenu::keyPressEvent(&arrow);
+        if (activeAction() == before) {
+            break;
+        }
+    }
 }
 
 bool QtMenuPopup::insideAnyPopup(const QPoint& global) const {
@@ -694,7 +728,7 @@ bool QtMenuPopup::typeAhead(QChar letter) {
         const Row& row = rows_[static_cast<std::size_t>(index)];
         if (row.action->isEnabled() && row.action->isVisible() &&
             row.title.startsWith(letter, Qt::CaseInsensitive)) {
-            setActiveAction(row.action);  // also scrolls it into view
+            walkTo(index);
             return true;
         }
     }

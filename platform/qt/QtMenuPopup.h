@@ -68,7 +68,7 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     /// Where a scrolled menu was looking, to come back to after its rows were rebuilt.
     struct ViewAnchor {
         int highlighted = -1;  // row index
-        int centre = -1;       // row index at the middle of the visible part
+        int bottom = -1;       // row index of the last row in view
         bool scrollable = false;
     };
 
@@ -95,6 +95,9 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     void pressRow(const Row& row);
     void openSubmenuFromKeyboard(const Row& row);
     void highlightFirstRow();
+    /// Moves the highlight to the enabled row `index` as the arrow keys would, scrolling it
+    /// into view.
+    void walkTo(int index);
     /// Moves the highlight to the next enabled row after the highlighted one whose title
     /// starts with `letter`, wrapping around; false when none does.
     bool typeAhead(QChar letter);
@@ -103,6 +106,8 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     /// Rows moving under a resting pointer (scrolling) must not open their submenus.
     void holdHoverUntilPointerMoves();
 
+    /// The height all rows take, scrolled or not, with the menu's margins.
+    int rowSpan() const;
     ViewAnchor viewAnchor() const;
     /// After a rebuild of a visible menu: size and scroll state for the new rows, back to the
     /// anchor's place.

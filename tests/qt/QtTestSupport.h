@@ -15,15 +15,17 @@ inline constexpr int kScreenWidth = 1280;
 inline constexpr int kScreenHeight = 800;
 
 /// One application for the whole test program, on an offscreen screen of 1280 × 800 (the
-/// offscreen platform reads its screens from a configuration file).
+/// offscreen platform reads its screens from a configuration file), whose windows have no
+/// frames, as popups on X have none.
 inline QApplication& app() {
     static QApplication* instance = [] {
         static std::string config = (std::filesystem::temp_directory_path() /
                                      ("corvix-qt-screen-" + std::to_string(::getpid()) + ".json"))
                                         .string();
-        std::ofstream(config) << R"({"screens":[{"name":"corvix","x":0,"y":0,"width":)"
-                              << kScreenWidth << R"(,"height":)" << kScreenHeight
-                              << R"(,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})";
+        std::ofstream(config)
+            << R"({"windowFrameMargins":false,"screens":[{"name":"corvix","x":0,"y":0,"width":)"
+            << kScreenWidth << R"(,"height":)" << kScreenHeight
+            << R"(,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})";
         static std::string platform = "offscreen:configfile=" + config;
         static int argc = 3;
         static char name[] = "corvix_qt_tests";

@@ -23,8 +23,8 @@ using testing::itemTitled;
 using testing::MenuHarness;
 using testing::stateFromText;
 
-// A home of `rooms` rooms without devices and two scenes: far taller than the screen.
-std::string bigHome(int rooms) {
+// A home of `rooms` rooms without devices and `scenes` scenes: far taller than the screen.
+std::string bigHome(int rooms, int scenes = 2) {
     std::string text = R"({"rooms":[)";
     for (int i = 1; i <= rooms; ++i) {
         text += (i > 1 ? "," : "") + std::string(R"({"id":"room-)") + std::to_string(i) +
@@ -32,8 +32,12 @@ std::string bigHome(int rooms) {
     }
     text +=
         R"(],"programScenes":[{"id":"item-dinner","label":"Dinner","programBuilderType":"scene"},)"
-        R"({"id":"item-movie","label":"Movie","programBuilderType":"scene"}]})";
-    return text;
+        R"({"id":"item-movie","label":"Movie","programBuilderType":"scene"})";
+    for (int i = 3; i <= scenes; ++i) {
+        text += R"(,{"id":"item-scene-)" + std::to_string(i) + R"(","label":"Scene )" +
+                std::to_string(i) + R"(","programBuilderType":"scene"})";
+    }
+    return text + "]}";
 }
 
 // A small home: a pinned switch, a room with a sensor reading, two scenes.
@@ -177,9 +181,11 @@ TEST_F(QtMenuPopupTest, ARebuildWhileScrolledKeepsTheHighlightedRowInReach) {
     ASSERT_TRUE(fullyShown(popup, host(popup, "Quit")));
 
     ViewHostWidget* before = host(popup, "Quit");
+    const QRect frame = popup.geometry();
     menu.builder->build(*menu.root, state);  // as a refresh does
     ASSERT_TRUE(waitFor([&] { return host(popup, "Quit") && host(popup, "Quit") != before; }));
     ASSERT_TRUE(popup.isVisible());
+    EXPECT_EQ(popup.geometry(), frame);
     EXPECT_EQ(popup.columnCount(), 1);
     EXPECT_TRUE(available().contains(popup.geometry()));
     EXPECT_EQ(highlighted(popup), "Quit");
@@ -239,6 +245,38 @@ TEST_F(QtMenuPopupTest, TheKeyboardWalksRowsOpensAndClosesSubmenusAndRunsAScene)
     key(Qt::Key_Left);
     EXPECT_FALSE(scenes->isVisible());
     EXPECT_EQ(highlighted(popup), "Scenes");
+}
+
+TEST_F(QtMenuPopupTest, ARunFromAScrolledSubmenuBringsItBackScrolledToTheSameRow) {
+    menu.builder->build(*menu.root, stateFromText(bigHome(60, 40)));
+    QtMenuPopup popup(menu.root);
+    open(popup);
+    key(Qt::Key_End);
+    for (int i = 0; i < 4; ++i) {
+        key(Qt::Key_Up);
+    }
+    ASSERT_EQ(highlighted(popup), "Scenes");
+    key(Qt::Key_Right);
+    QtMenuPopup* scenes = popup.submenuOf(*itemTitled(*menu.root, "Scenes"));
+    ASSERT_TRUE(scenes && scenes->isVisible());
+    EXPECT_TRUE(available().contains(scenes->geometry()));
+    key(Qt::Key_End);
+    key(Qt::Key_Up);
+    ASSERT_EQ(highlighted(*scenes), "Scene 39");
+    key(Qt::Key_Return);
+    ASSERT_EQ(menu.platform.http.transfers().size(), 1u);
+    ASSERT_TRUE(waitFor([&] {
+        QtMenuPopup* now = popup.submenuOf(*itemTitled(*menu.root, "Scenes"));
+        return now && now != scenes && now->isVisible();
+    }));
+    scenes = popup.submenuOf(*itemTitled(*menu.root, "Scenes"));
+    EXPECT_TRUE(available().contains(scenes->geometry()));
+    EXPECT_EQ(highlighted(*scenes), "Scene 40");  // "Scene 39" is disabled while it runs
+    Menu& model = *scenes->model();
+    ViewHostWidget* last = scenes->hostOf(*model.itemAt(model.numberOfItems() - 1));
+    ASSERT_TRUE(fullyShown(*scenes, last));
+    // Scrolled to its end, not past it.
+    EXPECT_LT(scenes->height() - (last->mapTo(scenes, QPoint(0, 0)).y() + last->height()), 10);
 }
 
 TEST_F(QtMenuPopupTest, HomeEndAndTypeAheadReachRowsAndSpaceFlipsASwitch) {
