@@ -317,8 +317,9 @@ bool QtMenuPopup::eventFilter(QObject* watched, QEvent* event) {
                     QMenu::mouseMoveEvent(&mapped);
                 }
                 if (!held) {
-                    break;
+                    break;  // its entry already opened the row's submenu
                 }
+                // The first move after scrolling does what the held entry did not.
             } else if (type == QEvent::Enter && hoverHeldAt_) {
                 break;
             }
