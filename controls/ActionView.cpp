@@ -106,6 +106,11 @@ bool ActionView::accessibilityPerformPress() {
     return true;
 }
 
+void ActionView::menuItemHighlightChanged(bool highlighted) {
+    isMenuItemHighlighted_ = highlighted;
+    applyAppearance(true);
+}
+
 void ActionView::layout() {
     backgroundLayer_->setFrame(bounds().insetBy(6, 3));
     backgroundLayer_->setCornerRadius(cornerRadius_);
@@ -123,7 +128,7 @@ void ActionView::applyAppearance(bool animated) {
                  : hoverStrokeColor_ ? hoverStrokeColor_
                                      : strokeColor_;
         scale = 0.975;
-    } else if (isHovering_) {
+    } else if (isHovering_ || isMenuItemHighlighted_) {
         fill = hoverFillColor_ ? hoverFillColor_ : fillColor_;
         border = hoverStrokeColor_ ? hoverStrokeColor_ : strokeColor_;
     } else {

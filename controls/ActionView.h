@@ -47,6 +47,10 @@ class ActionView : public View {
     void mouseDown(const Event& event) override;
     void mouseUp(const Event& event) override;
     bool accessibilityPerformPress() override;
+    /// A highlighted menu row (the keyboard's selection) shows the hover look.
+    void menuItemHighlightChanged(bool highlighted) override;
+    bool drawsMenuItemHighlight() const override { return true; }
+    bool isMenuItemHighlighted() const { return isMenuItemHighlighted_; }
     void layout() override;
 
     /// The timing curve of every look change.
@@ -66,6 +70,7 @@ class ActionView : public View {
     std::shared_ptr<TrackingArea> trackingArea_;
     bool isHovering_ = false;
     bool isPressed_ = false;
+    bool isMenuItemHighlighted_ = false;
 };
 
 }  // namespace corvix

@@ -6,6 +6,9 @@
 # Expects a build in build/ (scripts/run.sh makes one); CORVIX_BUILD_DIR names another, for
 # example build-asan/ to drive the sanitizer build the same way. HUBSIM_ARGS are passed to the
 # simulator, to picture another home or a fault (e.g. "--scale 12,6", "--malformed-state deep").
+# SHOT_PREFIX starts every file name, to keep a second home's pictures beside the demo's; the
+# big home, whose menu is taller than the screen and scrolls:
+#   SHOT_PREFIX=big- HUBSIM_ARGS="--scale 100,42" scripts/screenshots.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -98,7 +101,7 @@ done
 [ -n "$icon" ] || { echo "no tray icon appeared" >&2; cat "$work/corvix.log" >&2; exit 1; }
 sleep 1.5  # the first refresh builds the menu
 
-shot() { import -window root "$out/$1.png"; echo "saved $out/$1.png"; }
+shot() { import -window root "$out/${SHOT_PREFIX:-}$1.png"; echo "saved $out/${SHOT_PREFIX:-}$1.png"; }
 # Moves the pointer over a row (a small step first, so hover tracking sees an entry).
 hover() { xdotool mousemove "$1" $(($2 + 3)); sleep 0.2; xdotool mousemove "$1" "$2"; sleep 1.0; }
 
@@ -194,6 +197,32 @@ if [ -n "$room" ]; then
     xdotool click 1
     sleep 0.5
 fi
+
+# The keyboard: Left closes the open submenu, End highlights the last row and scrolls a menu
+# taller than the screen to its footer. (A click above may have closed another home's menu.)
+if ! xdotool search --onlyvisible --classname corvix 2>/dev/null | grep -qx "$menu"; then
+    xdotool mousemove --window "$icon" 11 11 click 1
+    sleep 1.2
+fi
+xdotool key Left
+sleep 0.4
+xdotool key End
+sleep 0.8
+shot 15-menu-footer
+# Up to "Scenes", Right opens its submenu, End goes to its last scene and Return runs it: the
+# rows rebuild and the submenu comes back where it was. Left closes it again.
+xdotool key Up Up Up Up Right
+sleep 0.8
+xdotool key End
+sleep 0.8
+shot 16-scenes-by-keyboard
+xdotool key Return
+sleep 2.5
+shot 17-scene-run-by-keyboard
+xdotool key Left
+sleep 0.4
+xdotool key End
+sleep 0.8
 
 # Quit, the last row of the footer, ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + menu_h - 15))

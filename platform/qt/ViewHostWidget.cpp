@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 
 #include "platform/qt/QtGraphicsContext.h"
+#include "platform/ui/MenuItem.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/ViewRenderer.h"
 #include "platform/ui/Window.h"
@@ -114,6 +115,9 @@ void ViewHostWidget::paintEvent(QPaintEvent*) {
     painter.translate(0, height());
     painter.scale(1, -1);
     QtGraphicsContext ctx(painter);
+    if (menuHighlight_) {
+        drawMenuItemHighlight(ctx, Rect(0, 0, width(), height()));
+    }
     Duration now = Transaction::now();
     renderViewTree(*root_, ctx, now);
     if (viewTreeIsAnimating(*root_, now)) {
@@ -159,6 +163,11 @@ void ViewHostWidget::leaveEvent(QEvent*) {
 }
 
 void ViewHostWidget::wheelEvent(QWheelEvent* event) {
+    // A wheel no view took goes on to the parent.
+    event->setAccepted(sendWheel(event));
+}
+
+bool ViewHostWidget::sendWheel(QWheelEvent* event) {
     Event e;
     e.type = EventType::ScrollWheel;
     e.locationInWindow = toModel(event->position());
@@ -166,21 +175,33 @@ void ViewHostWidget::wheelEvent(QWheelEvent* event) {
     QPointF delta = pixels.isNull() ? QPointF(event->angleDelta()) / 4.0 : QPointF(pixels);
     e.scrollDeltaX = delta.x();
     e.scrollDeltaY = delta.y();
-    router_->dispatch(e);
+    const bool taken = router_->dispatch(e);
     update();
-    event->accept();
+    return taken;
 }
 
-void ViewHostWidget::keyPressEvent(QKeyEvent* event) {
+void ViewHostWidget::setMenuHighlight(bool highlighted) {
+    if (highlighted != menuHighlight_) {
+        menuHighlight_ = highlighted;
+        update();
+    }
+}
+
+bool ViewHostWidget::sendKey(QKeyEvent* event) {
     Event e;
     e.type = EventType::KeyDown;
     e.keyCode = keyCode(event->key());
     e.characters = event->text().toStdString();
     e.modifiers = modifiers(event->modifiers());
-    if (!router_->dispatch(e)) {
+    const bool taken = router_->dispatch(e);
+    update();
+    return taken;
+}
+
+void ViewHostWidget::keyPressEvent(QKeyEvent* event) {
+    if (!sendKey(event)) {
         QWidget::keyPressEvent(event);
     }
-    update();
 }
 
 void ViewHostWidget::keyReleaseEvent(QKeyEvent* event) {

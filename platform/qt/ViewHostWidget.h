@@ -24,6 +24,14 @@ class ViewHostWidget : public QWidget {
     EventRouter& router() { return *router_; }
     /// Matches the widget's size to the root's frame.
     void syncSize();
+    /// Hands a key to the tree's first responder; false when no view took it.
+    bool sendKey(QKeyEvent* event);
+    /// Hands a wheel turn to the view under the pointer; false when no view took it.
+    bool sendWheel(QWheelEvent* event);
+    /// Draws a menu's standard row highlight behind the tree (for rows whose views have no
+    /// hover look of their own).
+    void setMenuHighlight(bool highlighted);
+    bool showsMenuHighlight() const { return menuHighlight_; }
     QSize sizeHint() const override;
 
   protected:
@@ -46,6 +54,7 @@ class ViewHostWidget : public QWidget {
     Window* window_;
     std::unique_ptr<EventRouter> ownRouter_;
     EventRouter* router_;
+    bool menuHighlight_ = false;
 };
 
 }  // namespace corvix

@@ -1,6 +1,7 @@
 #include "platform/ui/EventRouter.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/ui/Window.h"
 
@@ -35,7 +36,26 @@ void collectAreas(View& view, Point inSuperview, const Window* window,
     }
 }
 
+// Set while a key or wheel event goes up a view chain; cleared when it falls off the end.
+bool* gEventTaken = nullptr;
+
+// Runs one delivery up the responder chain and tells whether a view took the event.
+template <typename Deliver>
+bool deliverUpTheChain(Deliver&& deliver) {
+    bool taken = true;
+    bool* outer = std::exchange(gEventTaken, &taken);
+    deliver();
+    gEventTaken = outer;
+    return taken;
+}
+
 }  // namespace
+
+void EventRouter::noResponderFor(const Event&) {
+    if (gEventTaken) {
+        *gEventTaken = false;
+    }
+}
 
 void EventRouter::setRoot(std::shared_ptr<View> root) {
     pointerLeft(lastTimestamp_);
@@ -104,10 +124,9 @@ bool EventRouter::dispatch(const Event& event) {
                 return false;
             }
             if (event.type == EventType::ScrollWheel) {
-                hit->scrollWheel(event);
-            } else {
-                hit->rightMouseDown(event);
+                return deliverUpTheChain([&] { hit->scrollWheel(event); });
             }
+            hit->rightMouseDown(event);
             return true;
         }
         case EventType::KeyDown:
@@ -116,12 +135,14 @@ bool EventRouter::dispatch(const Event& event) {
             if (!target || !target->isDescendantOf(*root_)) {
                 return false;
             }
-            if (event.type == EventType::KeyDown) {
-                target->keyDown(event);
-            } else {
-                target->keyUp(event);
-            }
-            return true;
+            auto keep = target->shared_from_this();
+            return deliverUpTheChain([&] {
+                if (event.type == EventType::KeyDown) {
+                    target->keyDown(event);
+                } else {
+                    target->keyUp(event);
+                }
+            });
         }
         case EventType::MouseEntered:
         case EventType::MouseExited:

@@ -22,8 +22,12 @@ class EventRouter {
     const std::shared_ptr<View>& root() const { return root_; }
     void setWindow(Window* window) { window_ = window; }
 
-    /// Handles one event; returns whether a view took it.
+    /// Handles one event; returns whether a view took it. A key or wheel event that went up
+    /// the whole view chain unhandled counts as not taken, so the host may use it.
     bool dispatch(const Event& event);
+    /// The end of the responder chain: a view without a superview passes the key and wheel
+    /// events nobody took here.
+    static void noResponderFor(const Event& event);
     /// The pointer left the host: every area it was in reports an exit.
     void pointerLeft(Duration timestamp = Duration{0});
     /// Re-evaluates enter/exit at the last pointer position (after layout or scrolling).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ui/GraphicsContext.h"
+
 namespace corvix {
 
 std::shared_ptr<MenuItem> MenuItem::separator() {
@@ -42,7 +44,13 @@ void MenuItem::setHidden(bool hidden) {
 }
 
 void MenuItem::setView(std::shared_ptr<View> view) {
+    if (highlighted_ && view_ && view_ != view) {
+        view_->menuItemHighlightChanged(false);
+    }
     view_ = std::move(view);
+    if (highlighted_ && view_) {
+        view_->menuItemHighlightChanged(true);
+    }
     changed();
 }
 
@@ -55,6 +63,17 @@ void MenuItem::setSubmenu(std::shared_ptr<Menu> submenu) {
         submenu_->supermenu_ = menu_;
     }
     changed();
+}
+
+void MenuItem::setHighlighted(bool highlighted) {
+    if (highlighted == highlighted_) {
+        return;
+    }
+    highlighted_ = highlighted;
+    if (view_) {
+        auto keep = view_;
+        keep->menuItemHighlightChanged(highlighted);
+    }
 }
 
 void MenuItem::setImage(ImagePtr image) {
@@ -198,6 +217,13 @@ void Menu::didClose() {
     if (auto d = delegate()) {
         d->menuDidClose(*this);
     }
+}
+
+void drawMenuItemHighlight(GraphicsContext& context, const Rect& rowBounds) {
+    const Color accent = Color::system(SystemColor::ControlAccent);
+    const Rect shape = rowBounds.insetBy(6, 3);
+    context.fillRoundedRect(shape, 8, accent.withAlphaComponent(0.10));
+    context.strokeRoundedRect(shape, 8, accent.withAlphaComponent(0.16), 0.6);
 }
 
 }  // namespace corvix

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ui/EventRouter.h"
 #include "platform/ui/Window.h"
 
 namespace corvix {
@@ -375,18 +376,24 @@ void View::rightMouseDown(const Event& event) {
 void View::scrollWheel(const Event& event) {
     if (superview_) {
         superview_->scrollWheel(event);
+    } else {
+        EventRouter::noResponderFor(event);
     }
 }
 
 void View::keyDown(const Event& event) {
     if (superview_) {
         superview_->keyDown(event);
+    } else {
+        EventRouter::noResponderFor(event);
     }
 }
 
 void View::keyUp(const Event& event) {
     if (superview_) {
         superview_->keyUp(event);
+    } else {
+        EventRouter::noResponderFor(event);
     }
 }
 

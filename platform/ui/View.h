@@ -143,6 +143,14 @@ class View : public std::enable_shared_from_this<View> {
     virtual bool becomeFirstResponder() { return true; }
     virtual bool resignFirstResponder() { return true; }
 
+    // Menu rows.
+    /// Told, on the custom view of a menu item, when the open menu highlights the row or takes
+    /// the highlight away (the keyboard's selection, or the pointer's in a menu).
+    virtual void menuItemHighlightChanged(bool highlighted) { (void)highlighted; }
+    /// Whether the view shows its menu item's highlight itself (as its hover look); when not,
+    /// the menu draws its standard highlight behind the row.
+    virtual bool drawsMenuItemHighlight() const { return false; }
+
     // Tracking areas.
     void addTrackingArea(std::shared_ptr<TrackingArea> area);
     void removeTrackingArea(const std::shared_ptr<TrackingArea>& area);

@@ -6,7 +6,7 @@
 #include <QAccessibleActionInterface>
 #include <QAccessibleValueInterface>
 
-#include "QtTestApp.h"
+#include "QtTestSupport.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "platform/qt/QtAccessibility.h"
 #include "platform/qt/QtMenuPopup.h"
@@ -20,7 +20,7 @@ namespace corvix {
 namespace {
 
 TEST(QtAccessibility, MenuRowsExposeTheirModelControlsAndTheirActions) {
-    testing::qtTestApp();
+    testing::app();
     installModelAccessibility();
 
     // A light's row: its name, a switch, and a brightness slider.

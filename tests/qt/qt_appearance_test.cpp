@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "QtTestApp.h"
+#include "QtTestSupport.h"
 #include "platform/qt/QtAppearance.h"
 #include "platform/ui/Color.h"
 
@@ -38,7 +38,7 @@ class StandInPortal : public QObject {
 class QtAppearanceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing::qtTestApp();
+        testing::app();
         const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
         if (daemon.isEmpty()) {
             GTEST_SKIP() << "dbus-daemon is not installed: no private bus for the portal";

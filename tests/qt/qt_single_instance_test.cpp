@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-#include "QtTestApp.h"
+#include "QtTestSupport.h"
 #include "platform/qt/QtSingleInstance.h"
 
 namespace corvix {
@@ -33,7 +33,7 @@ bool claimWhileServing(QtSingleInstance& second) {
 }
 
 TEST(QtSingleInstance, ASecondStartOnTheSameDisplayAsksTheFirstToComeForward) {
-    testing::qtTestApp();
+    testing::app();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QtSingleInstance first(dir.path(), ":7");
@@ -52,7 +52,7 @@ TEST(QtSingleInstance, ASecondStartOnTheSameDisplayAsksTheFirstToComeForward) {
 }
 
 TEST(QtSingleInstance, ALockLeftByAProcessThatIsGoneIsTakenOver) {
-    testing::qtTestApp();
+    testing::app();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     // What a crashed instance leaves: a lock naming a process that no longer runs.

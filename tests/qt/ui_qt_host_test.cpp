@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "QtTestApp.h"
+#include "QtTestSupport.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtMenuPopup.h"
@@ -23,22 +23,9 @@
 namespace corvix {
 namespace {
 
-QApplication& app() {
-    return testing::qtTestApp();
-}
-
-void send(QWidget& w, QEvent::Type type, QPoint p) {
-    QPointF local(p);
-    QPointF global(w.mapToGlobal(p));
-    Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, local, global, Qt::LeftButton, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &event);
-}
-
-void click(QWidget& w, QPoint p) {
-    send(w, QEvent::MouseButtonPress, p);
-    send(w, QEvent::MouseButtonRelease, p);
-}
+using testing::app;
+using testing::click;
+using testing::send;
 
 class QtHostTest : public ::testing::Test {
   protected:

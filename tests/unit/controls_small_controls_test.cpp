@@ -10,6 +10,7 @@
 #include "platform/testing/RecordingGraphicsContext.h"
 #include "platform/testing/VirtualRunLoop.h"
 #include "platform/ui/ButtonTarget.h"
+#include "platform/ui/MenuItem.h"
 #include "platform/ui/ViewRenderer.h"
 #include "platform/ui/Window.h"
 
@@ -174,6 +175,29 @@ TEST(ActionViewTest, WithoutColoursItDrawsNothingButStillClicks) {
     EXPECT_TRUE(ctx.shapes().empty());
     h.driver.click({10, 10});
     EXPECT_EQ(h.actions, 1);
+}
+
+TEST(ActionViewTest, AHighlightedMenuRowShowsTheHoverLookUntilBothHoverAndHighlightEnd) {
+    ActionHost h;
+    h.view->setFillColor(Color::white());
+    h.view->setHoverFillColor(Color::black());
+    auto item = MenuItem::make("Quit");
+    item->setView(h.view);
+    EXPECT_TRUE(h.view->drawsMenuItemHighlight());
+    item->setHighlighted(true);
+    EXPECT_EQ(h.view->backgroundLayer().backgroundColor(), Color::black());
+    // The pointer passing over and leaving again keeps the keyboard's highlight.
+    h.driver.moveTo({100, 15});
+    h.driver.moveTo({100, 80});
+    EXPECT_EQ(h.view->backgroundLayer().backgroundColor(), Color::black());
+    item->setHighlighted(false);
+    EXPECT_EQ(h.view->backgroundLayer().backgroundColor(), Color::white());
+    // A row given another view while highlighted un-highlights the old one.
+    item->setHighlighted(true);
+    auto next = std::make_shared<ActionView>(Rect(0, 0, 326, 30));
+    item->setView(next);
+    EXPECT_FALSE(h.view->isMenuItemHighlighted());
+    EXPECT_TRUE(next->isMenuItemHighlighted());
 }
 
 TEST(ActionViewTest, ColourSettersApplyWithoutAnimation) {

@@ -148,6 +148,26 @@ TEST(EventDispatchTest, KeysGoToTheFirstResponderAndUpTheChain) {
     EXPECT_EQ(f.window->firstResponder(), nullptr);
 }
 
+TEST(EventDispatchTest, KeysAndWheelsNoViewTakesAreReportedSoTheHostMayUseThem) {
+    Fixture f(WindowStyleTitled);
+    auto slider = std::make_shared<Slider>(Rect(0, 0, 100, 20));
+    f.window->contentView()->addSubview(slider);
+    Event key;
+    key.type = EventType::KeyDown;
+    // Without a first responder nothing takes a key.
+    key.keyCode = KeyCode::UpArrow;
+    EXPECT_FALSE(f.window->sendEvent(key));
+    ASSERT_TRUE(f.window->makeFirstResponder(slider.get()));
+    EXPECT_TRUE(f.window->sendEvent(key));  // the slider steps
+    key.keyCode = KeyCode::Escape;
+    EXPECT_FALSE(f.window->sendEvent(key));  // up the chain, past the content view
+    Event wheel;
+    wheel.type = EventType::ScrollWheel;
+    wheel.locationInWindow = {10, 10};
+    wheel.scrollDeltaY = 4;
+    EXPECT_FALSE(f.window->sendEvent(wheel));
+}
+
 TEST(EventDispatchTest, ButtonSendsOnlyOnAReleaseInside) {
     Fixture f;
     auto button = Button::push("Go");
