@@ -14,6 +14,7 @@
 #include "platform/ui/TextField.h"
 #include "state/Automations.h"
 #include "state/DeviceControl.h"
+#include "state/MusicPlayer.h"
 
 namespace corvix {
 
@@ -202,15 +203,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     const JsonObject* musicPlayer = objectMember(document, "musicPlayer");
     if (corvixSectionEnabled(corvixSectionMusicPlayerKey) && musicPlayer &&
         bool_(*musicPlayer, "available", false)) {
-        JsonObject music = *musicPlayer;
-        if (localActiveMusicPlayerId) {
-            for (const JsonObject* player : array(music, "players")) {
-                if (string(*player, "id") == *localActiveMusicPlayerId) {
-                    music["activePlayer"] = *player;
-                    break;
-                }
-            }
-        }
+        const JsonObject music = effectiveMusicPlayerBlock(*musicPlayer, localActiveMusicPlayerId);
         if (const JsonObject* active = objectMember(music, "activePlayer")) {
             activeMusicPlayer = *active;
         }
