@@ -7,6 +7,7 @@
 #include "app/RuntimeDiagnostics.h"
 #include "controls/ActionView.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "images/CostLimitedImageCache.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ImageView.h"
@@ -180,9 +181,8 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     }
     auto& diagnostics = RuntimeDiagnostics::menuBar();
     diagnostics.event("menu_full_rebuild");
-    // The shared image caches arrive with artwork loading; until then they hold nothing.
-    diagnostics.gauge("music_artwork_cache_entries", 0);
-    diagnostics.gauge("media_app_icon_cache_entries", 0);
+    diagnostics.gauge("music_artwork_cache_entries", sharedMusicArtworkCache().count());
+    diagnostics.gauge("media_app_icon_cache_entries", sharedMediaAppIconCache().count());
 
     // Runs started from the rows rebuild from this document.
     currentState = state;
