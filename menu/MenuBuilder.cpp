@@ -115,7 +115,12 @@ MenuBuilder::MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu,
       openDashboard(std::move(openDashboard)),
       openSettings(std::move(openSettings)),
       refresh(std::move(refresh)),
-      quit(std::move(quit)) {}
+      quit(std::move(quit)),
+      musicArtwork(client, [this] {
+          if (this->refresh) {
+              this->refresh();
+          }
+      }) {}
 
 // Placeholders and the footer.
 

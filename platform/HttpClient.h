@@ -29,6 +29,8 @@ struct HttpRequest {
     double timeoutSeconds = 60;
     /// Requests carrying the hub's token never follow redirects.
     bool followRedirects = false;
+    /// Whole-body requests: a longer body fails the transfer (the client's own cap applies too).
+    std::optional<std::size_t> maxBodyBytes;
 
     /// Sets a header, replacing one of the same name.
     void setHeader(std::string name, std::string value);
