@@ -317,7 +317,7 @@ JsonObject projectedMusicPlayer(const JsonObject& player, std::string_view actio
     // Renewing "lastUpdatedAt" restarts the count from "positionMs", so the position reached
     // by now goes into it; otherwise a playing track would jump back to its last report.
     const double position = musicPosition(player, nowMs);
-    if (player.contains("positionMs")) {
+    if (player.contains("positionMs") || position > 0) {
         projected["positionMs"] = position;
     }
     if (action == "pause") {

@@ -189,6 +189,12 @@ TEST(MusicPlayerTest, ProjectionAppliesTheCommandAndKeepsThePositionReached) {
     const JsonObject next = projectedMusicPlayer(player, "next", none, kNow);
     EXPECT_DOUBLE_EQ(musicPosition(next, kNow + 1000), 36000);
 
+    // Also when the hub reported no position at all.
+    const JsonObject unreported =
+        object(R"({"playback":"playing","durationMs":200000,"lastUpdatedAt":1699999995000})");
+    EXPECT_DOUBLE_EQ(musicPosition(projectedMusicPlayer(unreported, "mute", none, kNow), kNow),
+                     5000);
+
     const struct {
         const char* payload;
         double position;
