@@ -116,7 +116,7 @@ MenuBuilder::MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu,
       openSettings(std::move(openSettings)),
       refresh(std::move(refresh)),
       quit(std::move(quit)),
-      musicArtwork(client, [this] {
+      musicArtworkLoader(client, [this] {
           if (this->refresh) {
               this->refresh();
           }

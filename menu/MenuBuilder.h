@@ -92,7 +92,7 @@ class MenuBuilder {
     std::map<std::string, TaskHandle, std::less<>> mediaAppIconTasks;
     std::map<std::string, std::weak_ptr<View>, std::less<>> mediaAppGrids;
     /// The music section's artwork loads (their running tasks in `musicArtworkTasks`).
-    MusicArtworkLoader musicArtwork;
+    MusicArtworkLoader musicArtworkLoader;
     std::optional<std::vector<JsonObject>> musicPlaylistCache;
     bool musicPlaylistLoading = false;
     std::optional<std::string> musicPlaylistError;

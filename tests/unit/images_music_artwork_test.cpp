@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "HubTestSupport.h"
+#include "MenuTestSupport.h"
 #include "images/CostLimitedImageCache.h"
 #include "images/MusicArtwork.h"
 #include "platform/testing/HeadlessUiServices.h"
@@ -267,6 +268,21 @@ TEST(MusicArtworkTest, TheNotchLoaderRedrawsAndCountsItsOwnCancellations) {
     EXPECT_EQ(h.counter("music_artwork_cache_hit") + h.counter("music_artwork_cache_miss"), 0);
     notch.loadArtwork(object("{}"));
     EXPECT_EQ(h.counter("notch_artwork_request_cancelled"), 1);
+}
+
+TEST(MusicArtworkTest, TheMenuBuildersLoaderAsksTheBuilderForARefresh) {
+    testing::MenuHarness menu;
+    HeadlessUiServices ui;
+    PlatformServices services = platformServices();
+    services.images = &ui.images;
+    installPlatformServices(services);
+    menu.builder->musicArtworkLoader.loadMusicArtworkIfNeeded(
+        object(R"({"artworkUrl":"/art/menu.png"})"), true);
+    ASSERT_EQ(menu.platform.http.transfers().size(), 1u);
+    menu.platform.http.respond(menu.platform.http.last(), 200, png(256, 256));
+    menu.platform.loop.runUntilIdle();
+    EXPECT_EQ(menu.refreshes, 1);
+    EXPECT_TRUE(sharedMusicArtworkCache().image("/art/menu.png"));
 }
 
 }  // namespace
