@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <httplib.h>
+
 #include <QImage>
 #include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "Media.h"
 #include "Server.h"
@@ -135,6 +139,39 @@ TEST_F(QtArtworkTest, TheSimulatorsWideArtworkIsCachedAsOneUprightBitmapOf128By6
     EXPECT_LE(distance(rgbAt(rep, 64, 0), top), 12) << "top row keeps the top colour";
     EXPECT_LE(distance(rgbAt(rep, 64, 63), bottom), 12) << "not flipped";
     EXPECT_EQ(rep.pixels[3], 255) << "not blank";
+}
+
+TEST_F(QtArtworkTest, ArtworkFollowsARedirectWithoutTheHubsToken) {
+    // A separate artwork host that moves the picture to the simulator.
+    httplib::Server cdn;
+    std::mutex mutex;
+    std::vector<httplib::Headers> seen;
+    const std::string target = hub->origin() + "/media-services/artwork/moved.png?size=300x150";
+    cdn.Get("/cover.png", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        seen.push_back(req.headers);
+        res.set_redirect(target);
+    });
+    const int port = cdn.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { cdn.listen_after_bind(); });
+    while (!cdn.is_running()) {
+        std::this_thread::sleep_for(1ms);
+    }
+    const JsonObject player{
+        {"artworkUrl", "http://127.0.0.1:" + std::to_string(port) + "/cover.png"}};
+    int refreshes = 0;
+    MusicArtworkLoader loader(*client, [&] { ++refreshes; });
+    loader.loadMusicArtworkIfNeeded(player, false);
+    const bool stored = loop.runUntil([&] { return refreshes > 0; }, 10s);
+    http.reset();
+    cdn.stop();
+    thread.join();
+    ASSERT_TRUE(stored);
+    ImagePtr image = musicArtwork(player);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), (Size{128, 64}));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_FALSE(seen[0].contains("X-Mac-Control-Token"));
 }
 
 TEST_F(QtArtworkTest, TheCurlClientEndsABodyLongerThanTheRequestAllows) {
