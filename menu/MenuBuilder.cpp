@@ -7,6 +7,7 @@
 #include "app/RuntimeDiagnostics.h"
 #include "controls/ActionView.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "images/CostLimitedImageCache.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ImageView.h"
@@ -14,6 +15,7 @@
 #include "platform/ui/TextField.h"
 #include "state/Automations.h"
 #include "state/DeviceControl.h"
+#include "state/MusicPlayer.h"
 
 namespace corvix {
 
@@ -132,7 +134,12 @@ MenuBuilder::MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu,
       openDashboard(std::move(openDashboard)),
       openSettings(std::move(openSettings)),
       refresh(std::move(refresh)),
-      quit(std::move(quit)) {}
+      quit(std::move(quit)),
+      musicArtworkLoader(client, [this] {
+          if (this->refresh) {
+              this->refresh();
+          }
+      }) {}
 
 // Placeholders and the footer.
 
@@ -199,9 +206,8 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     }
     auto& diagnostics = RuntimeDiagnostics::menuBar();
     diagnostics.event("menu_full_rebuild");
-    // The shared image caches arrive with artwork loading; until then they hold nothing.
-    diagnostics.gauge("music_artwork_cache_entries", 0);
-    diagnostics.gauge("media_app_icon_cache_entries", 0);
+    diagnostics.gauge("music_artwork_cache_entries", sharedMusicArtworkCache().count());
+    diagnostics.gauge("media_app_icon_cache_entries", sharedMediaAppIconCache().count());
 
     // Runs started from the rows rebuild from this document.
     currentState = state;
@@ -224,15 +230,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     const JsonObject* musicPlayer = objectMember(document, "musicPlayer");
     if (corvixSectionEnabled(corvixSectionMusicPlayerKey) && musicPlayer &&
         bool_(*musicPlayer, "available", false)) {
-        JsonObject music = *musicPlayer;
-        if (localActiveMusicPlayerId) {
-            for (const JsonObject* player : array(music, "players")) {
-                if (string(*player, "id") == *localActiveMusicPlayerId) {
-                    music["activePlayer"] = *player;
-                    break;
-                }
-            }
-        }
+        const JsonObject music = effectiveMusicPlayerBlock(*musicPlayer, localActiveMusicPlayerId);
         if (const JsonObject* active = objectMember(music, "activePlayer")) {
             activeMusicPlayer = *active;
         }

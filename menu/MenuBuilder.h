@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "images/MusicArtwork.h"
 #include "menu/StayOpenMenu.h"
 #include "platform/Lifetime.h"
 #include "platform/Result.h"
@@ -112,7 +113,8 @@ class MenuBuilder {
     std::map<std::string, std::string, std::less<>> mediaAppErrors;
     std::map<std::string, TaskHandle, std::less<>> mediaAppIconTasks;
     std::map<std::string, std::weak_ptr<View>, std::less<>> mediaAppGrids;
-    std::map<std::string, TaskHandle, std::less<>> musicArtworkTasks;
+    /// The music section's artwork loads (their running tasks in `musicArtworkTasks`).
+    MusicArtworkLoader musicArtworkLoader;
     std::optional<std::vector<JsonObject>> musicPlaylistCache;
     bool musicPlaylistLoading = false;
     std::optional<std::string> musicPlaylistError;

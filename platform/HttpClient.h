@@ -33,6 +33,8 @@ struct HttpRequest {
     /// Also read a 2xx body as JSON (with the nesting limit) before the completion, off the
     /// main thread where the client can; the answer carries it in `document`.
     bool parseJsonBody = false;
+    /// Whole-body requests: a longer body fails the transfer (the client's own cap applies too).
+    std::optional<std::size_t> maxBodyBytes;
 
     /// Sets a header, replacing one of the same name.
     void setHeader(std::string name, std::string value);

@@ -240,7 +240,8 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             pair->first->postData(pair->second, std::string(data, length));
             return length;
         }
-        if (t.response.body.size() + length > kMaxBodyBytes) {
+        if (t.response.body.size() + length >
+            std::min(kMaxBodyBytes, t.request.maxBodyBytes.value_or(kMaxBodyBytes))) {
             t.tooLarge = true;
             return 0;  // ends the transfer with a write error
         }

@@ -76,6 +76,42 @@ ImagePtr QtImageService::decode(const std::vector<std::uint8_t>& data) {
     return Image::withBitmap(toBitmapRep(image), {double(image.width()), double(image.height())});
 }
 
+ImagePtr QtImageService::decodeReduced(const std::vector<std::uint8_t>& data,
+                                       int maxPixelDimension) {
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (!stored.isValid()) {
+        // A format that cannot tell its size before decoding.
+        return ImageService::decodeReduced(data, maxPixelDimension);
+    }
+    // Scaled reading only allocates the reduced picture, so Qt's own limit would no longer
+    // stop a picture whose header claims an absurd size; apply it to the claimed size.
+    const double claimedMiB = 4.0 * stored.width() * stored.height() / (1024.0 * 1024.0);
+    if (QImageReader::allocationLimit() > 0 && claimedMiB > QImageReader::allocationLimit()) {
+        return nullptr;
+    }
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize shown = turned ? stored.transposed() : stored;
+    const PixelSize target = reducedPixelSize(shown.width(), shown.height(), maxPixelDimension);
+    const QSize targetSize(target.width, target.height);
+    if (targetSize != shown) {
+        reader.setScaledSize(turned ? targetSize.transposed() : targetSize);
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return nullptr;
+    }
+    if (image.size() != targetSize) {
+        image = image.scaled(targetSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return Image::withBitmap(toBitmapRep(image), {double(target.width), double(target.height)});
+}
+
 std::unique_ptr<BitmapContext> QtImageService::makeBitmapContext(int w, int h) {
     if (w <= 0 || h <= 0 || w > 16384 || h > 16384) {
         return nullptr;

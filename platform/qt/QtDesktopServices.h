@@ -35,6 +35,9 @@ class QtWorkspace final : public Workspace {
 class QtImageService final : public ImageService {
   public:
     ImagePtr decode(const std::vector<std::uint8_t>& data) override;
+    /// Reads the header and scales while decoding, so the whole picture is never held; a
+    /// picture whose header claims more than Qt's allocation limit is refused.
+    ImagePtr decodeReduced(const std::vector<std::uint8_t>& data, int maxPixelDimension) override;
     std::unique_ptr<BitmapContext> makeBitmapContext(int pixelsWide, int pixelsHigh) override;
 };
 

@@ -56,6 +56,11 @@ void FakeHttpClient::respond(const std::shared_ptr<Transfer>& transfer,
         return;
     }
     transfer->finished = true;
+    const auto& limit = transfer->request.maxBodyBytes;
+    if (result.ok() && limit && result.value().body.size() > *limit) {
+        result = Result<HttpResponse>(Error{kUrlErrorDomain, kUrlErrorBadServerResponse,
+                                            "The server's answer was too large."});
+    }
     auto completion = std::move(transfer->completion);
     loop_.post([completion = std::move(completion), result = std::move(result)]() mutable {
         if (completion) {

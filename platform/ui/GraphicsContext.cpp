@@ -71,4 +71,24 @@ void Path::close() {
     elements_.push_back({Element::Type::Close, {}, {}, {}});
 }
 
+ImagePtr ImageService::decodeReduced(const std::vector<std::uint8_t>& data, int maxPixelDimension) {
+    ImagePtr decoded = decode(data);
+    if (!decoded) {
+        return nullptr;
+    }
+    const PixelSize source = pixelDimensions(*decoded);
+    const PixelSize target = reducedPixelSize(source.width, source.height, maxPixelDimension);
+    std::unique_ptr<BitmapContext> context = makeBitmapContext(target.width, target.height);
+    if (!context) {
+        return nullptr;
+    }
+    const Rect bounds(0, 0, target.width, target.height);
+    context->drawImage(*decoded, bounds, CompositingOperation::Copy, 1.0, std::nullopt);
+    ImagePtr image = context->makeImage();
+    if (image) {
+        image->setSize({double(target.width), double(target.height)});
+    }
+    return image;
+}
+
 }  // namespace corvix

@@ -134,6 +134,10 @@ class ImageService {
     virtual ~ImageService() = default;
     /// Decodes encoded image data (PNG, JPEG, ...); null when it does not decode.
     virtual ImagePtr decode(const std::vector<std::uint8_t>& data) = 0;
+    /// Decodes `data` reduced to `reducedPixelSize` of its pixels for `maxPixelDimension`: an
+    /// image of that many points with one bitmap; null when it does not decode. This default
+    /// decodes the whole picture and redraws it; backends may scale while decoding.
+    virtual ImagePtr decodeReduced(const std::vector<std::uint8_t>& data, int maxPixelDimension);
     /// A transparent RGBA bitmap context (8 bits per sample, device RGB, y up); null when it
     /// cannot be created.
     virtual std::unique_ptr<BitmapContext> makeBitmapContext(int pixelsWide, int pixelsHigh) = 0;

@@ -75,4 +75,18 @@ class Image {
 
 using ImagePtr = std::shared_ptr<Image>;
 
+/// A size in whole pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
+/// The pixels an image holds: its largest bitmap, else its point size raised to whole numbers;
+/// each side at least 1.
+PixelSize pixelDimensions(const Image& image);
+/// `width` × `height` scaled so the longer side is at most `maxPixelDimension` (never
+/// enlarged), each side rounded to the nearest whole number and at least 1.
+PixelSize reducedPixelSize(int width, int height, int maxPixelDimension);
+
 }  // namespace corvix

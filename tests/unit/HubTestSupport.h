@@ -8,6 +8,7 @@
 
 #include "app/RuntimeDiagnostics.h"
 #include "hub/OrbeluneClient.h"
+#include "images/CostLimitedImageCache.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
 #include "platform/UserDefaults.h"
@@ -61,8 +62,10 @@ class HeadlessPlatform {
         services.environment = &environment;
         installPlatformServices(services);
         RuntimeDiagnostics::resetMenuBar();
+        resetSharedImageCaches();
     }
     ~HeadlessPlatform() {
+        resetSharedImageCaches();
         RuntimeDiagnostics::resetMenuBar();
         installPlatformServices(previous_);
     }
