@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev libgl-dev
     gstreamer1.0-plugins-good gstreamer1.0-plugins-base
     fonts-material-design-icons-iconfont fonts-dejavu-core
-    xvfb xdotool tint2 x11-utils x11-xserver-utils imagemagick curl
+    xvfb xdotool tint2 openbox x11-utils x11-xserver-utils imagemagick curl
 )
 
 missing=()
