@@ -26,7 +26,8 @@ QApplication& app() {
     static int argc = 1;
     static char name[] = "corvix_qt_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
+    static QApplication* instance =
+        qApp ? qApp : new QApplication(argc, argv);  // another test file may have made it
     return *instance;
 }
 
