@@ -3,16 +3,21 @@
 
 #include <filesystem>
 
+#include "../unit/MenuTestSupport.h"
 #include "HubsimTestSupport.h"
+#include "app/AppDelegate.h"
+#include "app/RuntimeDiagnostics.h"
 #include "hub/OrbeluneClient.h"
 #include "platform/PlatformServices.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/UserDefaults.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/testing/HeadlessUiServices.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/StackView.h"
 #include "settings/CorvixSettingsViewController.h"
+#include "settings/CorvixSettingsWindowController.h"
 
 namespace corvix {
 namespace {
@@ -171,6 +176,102 @@ TEST_F(SettingsAgainstHubsimTest, AFailingHubGivesTheRedStatusThenTheLoadFailure
     ASSERT_TRUE(title);
     EXPECT_EQ(title->stringValue(), "Unable to load Corvix automations");
     EXPECT_FALSE(hubSelection().count("prog-vacation"));
+}
+
+/// The whole program against the simulator: the settings opened from the menu's footer.
+class SettingsFromTheMenuTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        hubsim::ServerOptions options;
+        options.token = kToken;
+        hub = std::make_unique<hubsim::Server>(options);
+        ASSERT_TRUE(hub->start()) << hub->lastError();
+        dir = testing::pointAtHub(*hub, kToken, "corvix-settings-menu", environment);
+        previous = platformServices();
+        PlatformServices services;
+        services.runLoop = &loop;
+        services.http = http.get();
+        services.defaults = &defaults;
+        services.environment = &environment;
+        ui.installInto(services);
+        installPlatformServices(services);
+        RuntimeDiagnostics::resetMenuBar();
+        delegate = std::make_shared<AppDelegate>();
+        ui.application.setDelegate(delegate);
+        delegate->applicationDidFinishLaunching();
+    }
+    void TearDown() override {
+        if (delegate) {
+            ui.application.terminate();
+            delegate.reset();
+        }
+        http.reset();
+        hub->stop();
+        RuntimeDiagnostics::resetMenuBar();
+        installPlatformServices(previous);
+        std::filesystem::remove_all(dir);
+    }
+
+    /// The titles in the "Scenes" submenu, empty without one.
+    std::vector<std::string> sceneTitles() const {
+        std::vector<std::string> titles;
+        if (MenuItem* scenes = testing::itemTitled(*delegate->menu(), "Scenes")) {
+            for (const auto& item : scenes->submenu()->itemArray()) {
+                titles.push_back(item->title());
+            }
+        }
+        return titles;
+    }
+    bool scenesListed(const std::string& title) const {
+        const auto titles = sceneTitles();
+        return std::find(titles.begin(), titles.end(), title) != titles.end();
+    }
+
+    ThreadRunLoop loop;
+    std::unique_ptr<CurlHttpClient> http = std::make_unique<CurlHttpClient>(loop);
+    InMemoryUserDefaults defaults;
+    MapEnvironment environment;
+    HeadlessUiServices ui;
+    std::unique_ptr<hubsim::Server> hub;
+    std::filesystem::path dir;
+    PlatformServices previous;
+    std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(SettingsFromTheMenuTest, AnAutomationLeftOutInTheSettingsLeavesTheMenu) {
+    ASSERT_TRUE(loop.runUntil([&] { return scenesListed("Good Night"); }, 10s));
+    delegate->menuWillOpen(*delegate->menu());
+    MenuItem* settingsRow = testing::itemTitled(*delegate->menu(), "Settings...");
+    ASSERT_TRUE(settingsRow && settingsRow->view());
+    testing::clickView(settingsRow->view());
+    auto* controller = delegate->settingsWindowController();
+    ASSERT_TRUE(controller);
+    EXPECT_TRUE(controller->window()->isVisible());
+    auto& panel = controller->settingsViewController();
+    ASSERT_TRUE(
+        loop.runUntil([&] { return !panel.isLoading() && !panel.programs().empty(); }, 10s));
+
+    Button* goodNight = nullptr;
+    std::vector<View*> pending{panel.view().get()};
+    while (!pending.empty() && !goodNight) {
+        View* v = pending.back();
+        pending.pop_back();
+        if (auto* b = dynamic_cast<Button*>(v); b && b->accessibilityLabel() == "Good Night") {
+            goodNight = b;
+        }
+        for (const auto& sub : v->subviews()) {
+            pending.push_back(sub.get());
+        }
+    }
+    ASSERT_TRUE(goodNight);
+    ASSERT_EQ(goodNight->state(), ControlState::On);
+    goodNight->performClick();
+    ASSERT_TRUE(loop.runUntil(
+        [&] { return panel.statusLabel()->stringValue() == "Saved to Corvix."; }, 10s));
+    EXPECT_TRUE(loop.runUntil([&] { return !scenesListed("Good Night"); }, 10s))
+        << ::testing::PrintToString(sceneTitles());
+    EXPECT_TRUE(scenesListed("Welcome Home"));
+    EXPECT_TRUE(ui.alerts.shown.empty());
 }
 
 }  // namespace
