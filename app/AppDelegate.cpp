@@ -16,6 +16,7 @@
 #include "platform/ui/Appearance.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Symbols.h"
+#include "settings/CorvixSettingsWindowController.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {
@@ -158,11 +159,28 @@ void AppDelegate::openURL(const std::string& text) {
 }
 
 void AppDelegate::openSettings() {
-    // The settings window is created here on first use once it exists; until then there is
-    // nothing to bring to the front.
+    if (!settingsWindowController_) {
+        settingsWindowController_ = std::make_unique<CorvixSettingsWindowController>(
+            *client_, weakly([](AppDelegate& d) { d.refresh(false); }),
+            weakly([](AppDelegate& d) { d.settingsTogglesChanged(); }));
+    }
+    settingsWindowController_->showWindow();
+    settingsWindowController_->refresh();
     if (Application* application = platformServices().application) {
         application->activate(true);
     }
+}
+
+void AppDelegate::settingsTogglesChanged() {
+    lastStructureSignature_.reset();
+    refresh(false);
+    if (!corvixSectionEnabled(corvixNotchEnabledKey)) {
+        hideNotchPlayer();
+    }
+}
+
+void AppDelegate::hideNotchPlayer() {
+    // The notch player is hidden here once it exists.
 }
 
 void AppDelegate::quit() {

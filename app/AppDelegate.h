@@ -18,6 +18,7 @@
 
 namespace corvix {
 
+class CorvixSettingsWindowController;
 class MenuBuilder;
 class StayOpenMenu;
 
@@ -58,11 +59,18 @@ class AppDelegate final : public ApplicationDelegate,
     bool isRefreshing() const { return static_cast<bool>(refreshTask_); }
     bool hasParentWatch() const { return parentTimer_.has_value(); }
     MenuBuilder* builder() const { return builder_.get(); }
+    /// The settings window, once opened.
+    CorvixSettingsWindowController* settingsWindowController() const {
+        return settingsWindowController_.get();
+    }
 
     // The four menu callbacks.
     void openDashboard();
     void openSettings();
     void quit();
+
+    /// The settings changed a section or the notch switch: the next refresh rebuilds the menu.
+    void settingsTogglesChanged();
 
   private:
     void startRefresh();
@@ -73,6 +81,8 @@ class AppDelegate final : public ApplicationDelegate,
     bool isVisible() const;
     void setStatusItemIcon();
     void settleStatusItem();
+    /// Hides the notch player when its switch is turned off (it has none to hide yet).
+    void hideNotchPlayer();
     /// Runs `action` with the delegate when it still exists.
     std::function<void()> weakly(std::function<void(AppDelegate&)> action);
 
@@ -88,6 +98,7 @@ class AppDelegate final : public ApplicationDelegate,
     MenuRefreshGate refreshGate_;
     std::optional<std::string> lastStructureSignature_;
     bool menuIsOpen_ = false;
+    std::unique_ptr<CorvixSettingsWindowController> settingsWindowController_;
     bool terminated_ = false;
     Subscription appearanceObserver_;
     RunLoop& loop_;

@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-wayland libgl-dev
     gstreamer1.0-plugins-good gstreamer1.0-plugins-base
     fonts-material-design-icons-iconfont fonts-dejavu-core
-    xvfb xdotool tint2 x11-utils x11-xserver-utils imagemagick curl
+    xvfb xdotool tint2 openbox x11-utils x11-xserver-utils imagemagick curl
     desktop-file-utils appstream
     dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
 )

@@ -224,6 +224,52 @@ sleep 0.4
 xdotool key End
 sleep 0.8
 
+# The settings window from the footer's "Settings...". It is a real top-level window, so a small
+# window manager runs from here on to give it its title bar. The list is loaded, a section is
+# switched off, a box is ticked and saved; "Done" closes it and the menu follows the section.
+xdotool key Escape; sleep 0.3; xdotool key Escape; sleep 0.3
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    sleep 0.1
+done
+# The first visible window of Corvix wider than 300 points: an open menu.
+find_menu() {
+    xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+        size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+        if [ "${size%x*}" -gt 300 ] && [ "${size#*x}" -ne 480 ]; then echo "$w"; fi
+    done | head -1 || true
+}
+open_menu() {
+    xdotool mousemove --window "$icon" 11 11 click 1
+    sleep 1.2
+    menu=$(find_menu)
+    [ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
+    eval "$(xdotool getwindowgeometry --shell "$menu")"
+    menu_x=$X menu_y=$Y menu_h=$HEIGHT
+}
+open_menu
+hover $((menu_x + 150)) $((menu_y + menu_h - 75))
+xdotool click 1
+sleep 1.5
+settings=$(xdotool search --onlyvisible --name "^Corvix Settings$" 2>/dev/null | head -1 || true)
+[ -n "$settings" ] || { echo "the settings window did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
+shot 18-settings
+# Window points: the "Scenes" toggle, then (scrolled to the end) the ninth program and "Done".
+xdotool mousemove --window "$settings" 31 147 click 1
+sleep 0.5
+xdotool mousemove --window "$settings" 180 300
+for _ in $(seq 15); do xdotool click 5; done
+sleep 0.3
+xdotool mousemove --window "$settings" 34 359 click 1
+sleep 1.5  # the save and the refresh it asks for
+shot 19-settings-saved
+xdotool mousemove --window "$settings" 307 453 click 1
+sleep 2.5  # the rebuild waits for the spacing of refreshes while the menu is closed
+open_menu
+shot 20-menu-after-settings
+
 # Quit, the last row of the footer, ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + menu_h - 15))
 xdotool click 1

@@ -54,6 +54,10 @@ class QtWindowPeer final : public WindowPeer {
 
     void orderFront() override {
         apply();
+        // Opened again while minimised: back on screen, in front.
+        if (host_->isMinimized()) {
+            host_->setWindowState(host_->windowState() & ~Qt::WindowMinimized);
+        }
         host_->show();
         host_->raise();
     }
@@ -70,7 +74,7 @@ class QtWindowPeer final : public WindowPeer {
             a->setEndValue(target);
             a->start(QAbstractAnimation::DeleteWhenStopped);
         } else {
-            host_->setGeometry(target);
+            setGeometry(target);
         }
     }
     void propertiesChanged() override {
@@ -98,7 +102,12 @@ class QtWindowPeer final : public WindowPeer {
         Qt::WindowFlags flags;
         unsigned style = window_.style();
         if (style & WindowStyleTitled) {
-            flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+            // Only the buttons asked for: without the customise hint Qt adds maximise.
+            flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                    Qt::WindowCloseButtonHint;
+            if (style & WindowStyleResizable) {
+                flags |= Qt::WindowMaximizeButtonHint;
+            }
             if (style & WindowStyleMiniaturizable) {
                 flags |= Qt::WindowMinimizeButtonHint;
             }
@@ -117,10 +126,24 @@ class QtWindowPeer final : public WindowPeer {
         if (window_.ignoresMouseEvents()) {
             flags |= Qt::WindowTransparentForInput;
         }
-        host_->setWindowFlags(flags);
+        if (flags != host_->windowFlags()) {
+            host_->setWindowFlags(flags);  // re-creates the native window: only on a change
+        }
         host_->setAttribute(Qt::WA_TranslucentBackground, !window_.isOpaque());
         host_->setWindowTitle(QString::fromStdString(window_.title()));
-        host_->setGeometry(toQtScreenRect(window_.frame()));
+        setGeometry(toQtScreenRect(window_.frame()));
+    }
+
+    /// Titled windows that cannot be resized tell the window manager so with a fixed size.
+    void setGeometry(const QRect& target) {
+        const unsigned style = window_.style();
+        if ((style & WindowStyleTitled) && !(style & WindowStyleResizable)) {
+            host_->setFixedSize(target.size());
+        } else {
+            host_->setMinimumSize(0, 0);
+            host_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        }
+        host_->setGeometry(target);
     }
 
     Window& window_;

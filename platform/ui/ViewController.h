@@ -24,6 +24,9 @@ class ViewController {
     }
     bool isViewLoaded() const { return view_ != nullptr; }
     void setView(std::shared_ptr<View> view) { view_ = std::move(view); }
+    /// The size the controller's view asks of a window that shows it; empty when it has none.
+    Size preferredContentSize() const { return preferredContentSize_; }
+    void setPreferredContentSize(Size size) { preferredContentSize_ = size; }
 
   protected:
     virtual void loadView() {}
@@ -31,6 +34,7 @@ class ViewController {
 
   private:
     std::shared_ptr<View> view_;
+    Size preferredContentSize_{0, 0};
 };
 
 /// Owns a window and shows it; the window's content is the controller's view controller.
@@ -40,9 +44,15 @@ class WindowController {
     virtual ~WindowController() = default;
 
     const std::shared_ptr<Window>& window() const { return window_; }
+    /// Shows the controller's view as the window's content; the window takes the controller's
+    /// preferred content size when it has one.
     void setContentViewController(std::shared_ptr<ViewController> controller) {
         content_ = std::move(controller);
         if (window_ && content_) {
+            if (Size size = content_->preferredContentSize(); size.width > 0 && size.height > 0) {
+                const Rect frame = window_->frame();
+                window_->setFrame({frame.minX(), frame.minY(), size.width, size.height});
+            }
             window_->setContentView(content_->view());
         }
     }

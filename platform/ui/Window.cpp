@@ -1,6 +1,9 @@
 #include "platform/ui/Window.h"
 
+#include <cmath>
+
 #include "platform/PlatformServices.h"
+#include "platform/ui/Screen.h"
 
 namespace corvix {
 
@@ -71,6 +74,17 @@ void Window::setFrame(const Rect& frame, std::optional<WindowAnimation> animatio
         peer_->frameChanged(frame, animation);
     }
     router_.refreshTracking();
+}
+
+void Window::center() {
+    ScreenService* screens = platformServices().screens;
+    std::optional<Screen> main = screens ? screens->mainScreen() : std::nullopt;
+    if (!main) {
+        return;
+    }
+    const Rect area = main->visibleFrame;
+    setFrame({std::round(area.midX() - frame_.width() / 2),
+              std::round(area.midY() - frame_.height() / 2), frame_.width(), frame_.height()});
 }
 
 void Window::setContentView(std::shared_ptr<View> view) {

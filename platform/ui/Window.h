@@ -86,6 +86,8 @@ class Window : public std::enable_shared_from_this<Window> {
     Rect frame() const { return frame_; }
     /// Sets the frame at once; with an animation the backend moves the window there over time.
     void setFrame(const Rect& frame, std::optional<WindowAnimation> animation = std::nullopt);
+    /// Moves the window to the middle of the main screen's visible area (keeping its size).
+    void center();
     /// The animation of the latest frame change, if it had one.
     const std::optional<WindowAnimation>& lastFrameAnimation() const { return lastAnimation_; }
 

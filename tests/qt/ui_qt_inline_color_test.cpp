@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <memory>
+#include "QtTestSupport.h"
 
 #include "controls/InlineColorControls.h"
 #include "platform/qt/ViewHostWidget.h"
@@ -14,17 +16,7 @@
 namespace corvix {
 namespace {
 
-// One application object per process, shared with the other backend tests.
-QApplication& app() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        return *existing;
-    }
-    static int argc = 1;
-    static char name[] = "corvix_qt_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
-}
+using testing::app;
 
 QImage rendered(const std::shared_ptr<View>& view) {
     ViewHostWidget host(view, nullptr);
