@@ -256,6 +256,10 @@ std::optional<Url> Url::resolve(std::string_view referenceText) const {
 }
 
 std::string percentEncodePathSegment(std::string_view segment) {
+    if (segment == "." || segment == "..") {
+        // Resolution would remove these as dot segments; encoded they stay one segment.
+        return segment.size() == 1 ? "%2E" : "%2E%2E";
+    }
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(segment.size());

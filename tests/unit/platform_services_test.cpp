@@ -123,6 +123,15 @@ TEST(UrlTest, PathSegmentsAreEncodedByTheProgramsOwnRule) {
     EXPECT_EQ(percentEncodePathSegment("-._~!$&'()*+,:=@"), "-._~!$&'()*+,:=@");
     EXPECT_EQ(percentEncodePathSegment("?#%\xC3\xA9"), "%3F%23%25%C3%A9");
     EXPECT_EQ(percentDecode("a%2Fb%20c%zz%4"), "a/b c%zz%4");
+
+    // A segment of only dots must survive resolution as one segment.
+    const auto base = Url::parseAbsolute("http://127.0.0.1:8080/app/os/mac-control/").value();
+    for (const std::string id : {".", "..", "...", ".x"}) {
+        const auto url = base.resolve("items/" + percentEncodePathSegment(id) + "/run");
+        ASSERT_TRUE(url) << id;
+        EXPECT_EQ(percentDecode(url->path), "/app/os/mac-control/items/" + id + "/run") << id;
+    }
+    EXPECT_EQ(percentEncodePathSegment(".."), "%2E%2E");
 }
 
 TEST(UserDefaultsTest, FileStoreKeepsValuesAndSurvivesCorruptionAndFailedWrites) {
