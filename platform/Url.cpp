@@ -186,6 +186,9 @@ std::optional<int> Url::port() const {
         return std::nullopt;
     }
     std::string_view hostPort = *authority;
+    if (auto at = hostPort.rfind('@'); at != std::string_view::npos) {
+        hostPort = hostPort.substr(at + 1);  // a password is not a port
+    }
     auto closeBracket = hostPort.rfind(']');
     auto colon = hostPort.rfind(':');
     if (colon == std::string_view::npos ||

@@ -69,8 +69,14 @@ ImagePtr QtImageService::decode(const std::vector<std::uint8_t>& data) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
+    auto tooLarge = [this](QSize size) {
+        return qint64(size.width()) * size.height() > maxPixels_;
+    };
+    if (tooLarge(reader.size())) {
+        return nullptr;  // refused from the header, before any pixel is read
+    }
     QImage image = reader.read();
-    if (image.isNull()) {
+    if (image.isNull() || tooLarge(image.size())) {
         return nullptr;
     }
     return Image::withBitmap(toBitmapRep(image), {double(image.width()), double(image.height())});

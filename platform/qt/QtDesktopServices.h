@@ -34,11 +34,21 @@ class QtWorkspace final : public Workspace {
 /// Decoding with Qt's image readers (no display needed) and QImage bitmap contexts.
 class QtImageService final : public ImageService {
   public:
+    /// 4096 x 4096: more than anything the program shows, 64 MB once decoded.
+    static constexpr qint64 kDefaultMaxPixels = qint64(4096) * 4096;
+
+    /// Images of more than `maxPixels` pixels do not decode: a file of a few kilobytes can
+    /// declare one of hundreds of megabytes, and each step after decoding copies it again.
+    explicit QtImageService(qint64 maxPixels = kDefaultMaxPixels) : maxPixels_(maxPixels) {}
+
     ImagePtr decode(const std::vector<std::uint8_t>& data) override;
     /// Reads the header and scales while decoding, so the whole picture is never held; a
     /// picture whose header claims more than Qt's allocation limit is refused.
     ImagePtr decodeReduced(const std::vector<std::uint8_t>& data, int maxPixelDimension) override;
     std::unique_ptr<BitmapContext> makeBitmapContext(int pixelsWide, int pixelsHigh) override;
+
+  private:
+    qint64 maxPixels_;
 };
 
 /// A non-modal QColorDialog.

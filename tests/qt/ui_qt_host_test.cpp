@@ -113,6 +113,9 @@ TEST_F(QtHostTest, DecodesAndRedrawsImagesWithoutADisplay) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), (Size{40, 20}));
     EXPECT_EQ(images.decode({1, 2, 3}), nullptr);
+    // Larger than the service takes: refused, whatever the file's own size.
+    EXPECT_EQ(QtImageService(40 * 20 - 1).decode({png.begin(), png.end()}), nullptr);
+    EXPECT_TRUE(QtImageService(40 * 20).decode({png.begin(), png.end()}));
 
     auto ctx = images.makeBitmapContext(10, 5);
     ASSERT_TRUE(ctx);

@@ -119,6 +119,11 @@ TEST(UrlTest, ResolvesReferencesByTheStandard) {
     auto hub = Url::parseAbsolute("http://127.0.0.1:8080/app/").value();
     EXPECT_EQ(hub.host(), "127.0.0.1");
     EXPECT_EQ(hub.port(), 8080);
+    // The user information before "@" holds no port, whatever its colons.
+    auto withUser = Url::parseAbsolute("http://user:pw@host/").value();
+    EXPECT_EQ(withUser.host(), "host");
+    EXPECT_EQ(withUser.port(), std::nullopt);
+    EXPECT_EQ(Url::parseAbsolute("http://user:1@[::1]:81/").value().port(), 81);
 }
 
 TEST(UrlTest, PathSegmentsAreEncodedByTheProgramsOwnRule) {
