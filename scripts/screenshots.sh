@@ -9,12 +9,18 @@
 # SHOT_PREFIX starts every file name, to keep a second home's pictures beside the demo's; the
 # big home, whose menu is taller than the screen and scrolls:
 #   SHOT_PREFIX=big- HUBSIM_ARGS="--scale 100,42" scripts/screenshots.sh
+# COLOR_SCHEME=dark pictures a dark desktop: a stand-in for the desktop portal answers Corvix's
+# question on a private session bus (the pictures are named dark-...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build="${CORVIX_BUILD_DIR:-build}"
 out="$root/out/screenshots"
 mkdir -p "$out"
+if [ "${COLOR_SCHEME:-}" = dark ] && [ "${CORVIX_INSIDE_SESSION_BUS:-}" != 1 ]; then
+    export CORVIX_INSIDE_SESSION_BUS=1 SHOT_PREFIX="${SHOT_PREFIX:-dark-}"
+    exec dbus-run-session -- "$0" "$@"
+fi
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -25,6 +31,16 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+if [ "${COLOR_SCHEME:-}" = dark ]; then
+    /usr/bin/python3 "$root/scripts/stand_in_portal.py" 1 >"$work/portal.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.GetNameOwner string:org.freedesktop.portal.Desktop \
+            >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+fi
 
 # A free display number.
 display=90

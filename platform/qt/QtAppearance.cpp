@@ -10,6 +10,7 @@
 #include <QDBusVariant>
 #endif
 
+#include "platform/qt/QtGraphicsContext.h"
 #include "platform/ui/Color.h"
 
 namespace corvix {
@@ -26,6 +27,39 @@ int unwrapped(QVariant value) {
     return value.toInt();
 }
 #endif
+
+// Qt's own widgets (the popup's ground and separators, the settings window's frame, tool tips)
+// in the colours the model's rows draw with, so a dark desktop never gets light menus.
+QPalette paletteFor(ColorScheme scheme) {
+    const ColorScheme previous = Color::currentScheme();
+    Color::setCurrentScheme(scheme);
+    auto qt = [](SystemColor c) { return toQColor(Color::system(c)); };
+    QPalette p;
+    const QColor ground = qt(SystemColor::WindowBackground);
+    const QColor text = qt(SystemColor::Label);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::Window, ground);
+        // Menus draw their ground from Base: the window ground, not the (light) control one.
+        p.setColor(group, QPalette::Base, ground);
+        p.setColor(group, QPalette::AlternateBase, ground);
+        p.setColor(group, QPalette::Button, qt(SystemColor::Control));
+        p.setColor(group, QPalette::ToolTipBase, ground);
+        p.setColor(group, QPalette::ToolTipText, text);
+        p.setColor(group, QPalette::Highlight, qt(SystemColor::SelectedControl));
+        p.setColor(group, QPalette::HighlightedText, text);
+        p.setColor(group, QPalette::Mid, qt(SystemColor::Separator));
+        p.setColor(group, QPalette::Light, ground.lighter(110));
+        p.setColor(group, QPalette::Dark, qt(SystemColor::Separator));
+        p.setColor(group, QPalette::Link, qt(SystemColor::ControlAccent));
+        const QColor shown = group == QPalette::Disabled ? qt(SystemColor::TertiaryLabel) : text;
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            p.setColor(group, role, shown);
+        }
+        p.setColor(group, QPalette::PlaceholderText, qt(SystemColor::SecondaryLabel));
+    }
+    Color::setCurrentScheme(previous);
+    return p;
+}
 
 }  // namespace
 
@@ -87,7 +121,7 @@ void QtAppearance::portalSettingChanged(const QDBusMessage& message) {
 }
 
 bool QtAppearance::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) {
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && !settingPalette_) {
         update();
     }
     return false;
@@ -106,6 +140,13 @@ void QtAppearance::update() {
     bool changed = next != scheme_ || next != Color::currentScheme();
     scheme_ = next;
     Color::setCurrentScheme(next);
+    // When the portal decides, Qt's widgets follow it; otherwise the desktop's palette is what
+    // the scheme was read from, and it stays as the desktop set it.
+    if (changed && portalValue_ != 0 && qApp) {
+        settingPalette_ = true;
+        QGuiApplication::setPalette(paletteFor(next));
+        settingPalette_ = false;
+    }
     if (changed) {
         notifyChanged();
     }

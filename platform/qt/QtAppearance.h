@@ -32,6 +32,7 @@ class QtAppearance final : public QObject, public AppearanceService {
     int portalValue_ = 0;  // 0 no preference, 1 dark, 2 light
     /// A change announced by the portal is newer than any answer still on its way.
     bool portalChangeSeen_ = false;
+    bool settingPalette_ = false;
     ColorScheme scheme_ = ColorScheme::Light;
 };
 

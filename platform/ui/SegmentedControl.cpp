@@ -122,8 +122,12 @@ void SegmentedControl::draw(GraphicsContext& ctx, const Rect&) {
         if (s.selected && tracking_ != SegmentTracking::Momentary) {
             Rect face = r.insetBy(1.5, 1.5);
             ctx.fillRoundedRect(face.offsetBy(0, -0.5), 5, Color::black().withAlphaComponent(0.08));
-            ctx.fillRoundedRect(
-                face, 5, Color::system(SystemColor::ControlBackground).withAlphaComponent(alpha));
+            // The selected face stands out from the track: white on a light ground, a lighter
+            // grey on a dark one (the dark control background is light, for switch knobs).
+            const SystemColor faceColor = Color::currentScheme() == ColorScheme::Dark
+                                              ? SystemColor::Control
+                                              : SystemColor::ControlBackground;
+            ctx.fillRoundedRect(face, 5, Color::system(faceColor).withAlphaComponent(alpha));
         } else if (static_cast<int>(i) == pressed_) {
             ctx.fillRoundedRect(r.insetBy(1.5, 1.5), 5,
                                 Color::system(SystemColor::Label).withAlphaComponent(0.1));

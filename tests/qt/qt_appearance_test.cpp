@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -102,11 +104,15 @@ TEST_F(QtAppearanceTest, FollowsThePortalWithoutWaitingForItAtStartUp) {
     EXPECT_EQ(portal_.reads, 1);
     EXPECT_EQ(Color::currentScheme(), ColorScheme::Dark);
     EXPECT_EQ(changes, 1);
+    // Qt's own widgets (the popup's ground, the settings window) follow: light text on dark.
+    EXPECT_LT(QGuiApplication::palette().color(QPalette::Window).lightness(), 100);
+    EXPECT_GT(QGuiApplication::palette().color(QPalette::WindowText).lightness(), 180);
 
     // A live change of the desktop's choice.
     announce(2);
     ASSERT_TRUE(waitFor([&] { return appearance.scheme() == ColorScheme::Light; }));
     EXPECT_EQ(changes, 2);
+    EXPECT_GT(QGuiApplication::palette().color(QPalette::Window).lightness(), 180);
 }
 
 }  // namespace
