@@ -12,6 +12,7 @@
 
 #include "MenuTestSupport.h"
 #include "QtTestSupport.h"
+#include "controls/InlineColorControls.h"
 #include "platform/qt/QtMenuPopup.h"
 #include "platform/qt/ViewHostWidget.h"
 #include "platform/ui/Slider.h"
@@ -329,6 +330,32 @@ TEST_F(QtMenuPopupTest, AFocusedControlInARowTakesItsKeysBeforeTheMenu) {
     EXPECT_LT(slider->doubleValue(), 0.5);
     EXPECT_EQ(highlighted(popup), "Volume");
     key(Qt::Key_Escape);  // not the slider's: the menu closes
+    EXPECT_FALSE(popup.isVisible());
+}
+
+TEST_F(QtMenuPopupTest, AnOpenColourPickerInALightRowTakesTheArrowKeys) {
+    auto root = std::make_shared<Menu>();
+    auto row = std::make_shared<View>(Rect(0, 0, 326, 90));
+    std::vector<double> hues;
+    auto picker = std::make_shared<InlineColorPickerView>(
+        180, 0.5, [&](double hue, double, bool) { hues.push_back(hue); });
+    picker->setFrame(Rect(55, 4, 216, 48));
+    row->addSubview(picker);
+    auto lightItem = MenuItem::make("Ceiling Light");
+    lightItem->setView(row);
+    root->addItem(lightItem);
+    root->addItem(MenuItem::make("Next"));
+    QtMenuPopup popup(root);
+    open(popup);
+    key(Qt::Key_Down);
+    ASSERT_TRUE(popup.modelWindow().makeFirstResponder(picker.get()));
+    key(Qt::Key_Right);  // the picker's hue steps on; the menu's highlight stays
+    ASSERT_FALSE(hues.empty());
+    EXPECT_GT(picker->hue(), 180);
+    EXPECT_EQ(highlighted(popup), "Ceiling Light");
+    key(Qt::Key_Down);  // the picker's saturation, not the next row
+    EXPECT_EQ(highlighted(popup), "Ceiling Light");
+    key(Qt::Key_Escape);  // not the picker's: the menu closes
     EXPECT_FALSE(popup.isVisible());
 }
 
