@@ -4,7 +4,9 @@
 #include <QCursor>
 #include <QPalette>
 #include <QPointer>
+#include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
 
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtMenuPopup.h"
@@ -101,7 +103,21 @@ void QtStatusBar::openMenu(StatusItem& item) {
         delete e->popup;
         e->popup = new QtMenuPopup(item.menu());
         e->popup->setAttribute(Qt::WA_DeleteOnClose, false);
-        e->popup->popupAt(QCursor::pos());
+        // Where the tray says the icon is (an embedded icon in an X11 panel), the menu hangs
+        // from it, below a top panel or above a bottom one; otherwise (a StatusNotifierItem host,
+        // which keeps the icon to itself) it opens at the pointer that clicked it.
+        const QRect icon = e->icon->geometry();
+        QPoint at = QCursor::pos();
+        if (icon.isValid() && !icon.isEmpty()) {
+            const QScreen* screen = QGuiApplication::screenAt(icon.center());
+            const bool bottomPanel = screen && icon.center().y() > screen->geometry().center().y();
+            const int height = e->popup->sizeHint().height();
+            // Clear of the whole panel, not only of the icon.
+            const QRect free = screen ? screen->availableGeometry() : QRect();
+            at = bottomPanel ? QPoint(icon.left(), std::min(icon.top(), free.bottom() + 1) - height)
+                             : QPoint(icon.left(), std::max(icon.bottom() + 1, free.top()));
+        }
+        e->popup->popupAt(at);
     }
 }
 
