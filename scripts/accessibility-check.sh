@@ -38,27 +38,10 @@ trap cleanup EXIT
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
 
-display=70
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-
-"$build/tools/hubsim/hubsim" --port 0 --token-file "$work/token" >"$work/hubsim.log" 2>&1 &
-pids+=($!)
-port=""
-for _ in $(seq 50); do
-    port=$(grep -o '127.0.0.1:[0-9]*' "$work/hubsim.log" 2>/dev/null | head -1 | cut -d: -f2 || true)
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || { echo "the hub simulator did not start" >&2; exit 1; }
+# shellcheck source=lib/virtual-desktop.sh
+source "$root/scripts/lib/virtual-desktop.sh"
+start_virtual_display 70
+start_hubsim "$build"
 
 corvix_env=(ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control"
     ORBELUNE_MAC_CONTROL_TOKEN_FILE="$work/token"

@@ -15,24 +15,20 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 work=$(mktemp -d)
-hub_pid=""
+pids=()
 cleanup() {
-    [ -n "$hub_pid" ] && kill "$hub_pid" 2>/dev/null || true
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
     wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
 
 # Port 0: the simulator picks a free port, so a real hub on 8080 is never disturbed.
-build/tools/hubsim/hubsim --port 0 --token-file "$work/token" >"$work/hubsim.log" 2>&1 &
-hub_pid=$!
-port=""
-for _ in $(seq 50); do
-    port=$(grep -o '127.0.0.1:[0-9]*' "$work/hubsim.log" 2>/dev/null | head -1 | cut -d: -f2 || true)
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || { cat "$work/hubsim.log" >&2; exit 1; }
+# shellcheck source=lib/virtual-desktop.sh
+source scripts/lib/virtual-desktop.sh
+start_hubsim build
 echo "Hub simulator: http://127.0.0.1:$port/app/os/mac-control/ (dashboard http://127.0.0.1:$port/os)"
 echo "Starting Corvix; quit it from its tray menu."
 ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control" \

@@ -42,18 +42,9 @@ if [ "${COLOR_SCHEME:-}" = dark ]; then
     done
 fi
 
-# A free display number.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
+# shellcheck source=lib/virtual-desktop.sh
+source "$root/scripts/lib/virtual-desktop.sh"
+start_virtual_display 90
 # tint2 waits for a window manager unless the root window says how the desktop is laid out.
 xprop -root -f _NET_NUMBER_OF_DESKTOPS 32c -set _NET_NUMBER_OF_DESKTOPS 1
 xprop -root -f _NET_CURRENT_DESKTOP 32c -set _NET_CURRENT_DESKTOP 0
@@ -83,16 +74,7 @@ tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
 pids+=($!)
 
 # shellcheck disable=SC2086
-"$build/tools/hubsim/hubsim" --port 0 --token-file "$work/token" --quiet ${HUBSIM_ARGS:-} \
-    >"$work/hubsim.log" 2>&1 &
-pids+=($!)
-port=""
-for _ in $(seq 50); do
-    port=$(grep -o '127.0.0.1:[0-9]*' "$work/hubsim.log" 2>/dev/null | head -1 | cut -d: -f2 || true)
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || { echo "the hub simulator did not start" >&2; cat "$work/hubsim.log" >&2; exit 1; }
+start_hubsim "$build" --quiet ${HUBSIM_ARGS:-}
 
 env ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control" \
     ORBELUNE_MAC_CONTROL_TOKEN_FILE="$work/token" \
