@@ -57,17 +57,10 @@ std::string levelText(double value) {
     return whole ? std::to_string(*whole) : kNoLevel;
 }
 
-std::string lowercased(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 /// Every word with an upper-case first letter and the rest lower-case ("fan_only" stays one
 /// word: "Fan_only").
 std::string capitalized(const std::string& text) {
-    std::string out = lowercased(text);
+    std::string out = asciiLowercased(text);
     bool wordStart = true;
     for (char& c : out) {
         if (std::isspace(static_cast<unsigned char>(c))) {
@@ -536,10 +529,10 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
             }
         }
         if (auto mode = weakMode.lock(); mode && !mode->isTracking() && !modeSequence->busy()) {
-            const std::string selected = lowercased(identifierText(*newerClimate, "mode"));
+            const std::string selected = asciiLowercased(identifierText(*newerClimate, "mode"));
             int index = -1;
             for (int i = 0; i < mode->segmentCount(); ++i) {
-                if (lowercased(modes[static_cast<std::size_t>(i)]) == selected) {
+                if (asciiLowercased(modes[static_cast<std::size_t>(i)]) == selected) {
                     index = i;
                     break;
                 }
@@ -568,9 +561,9 @@ std::shared_ptr<MenuItem> MenuBuilder::segmentedItem(
     }
     auto control = SegmentedControl::withLabels(labels, SegmentTracking::SelectOne);
     control->setFrame(Rect(84, 6, 228, 26));
-    const std::string wanted = lowercased(std::string(selected));
+    const std::string wanted = asciiLowercased(std::string(selected));
     for (std::size_t i = 0; i < count; ++i) {
-        if (lowercased(values[i]) == wanted) {
+        if (asciiLowercased(values[i]) == wanted) {
             control->setSelectedSegment(static_cast<int>(i));
             break;
         }

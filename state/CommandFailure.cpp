@@ -8,17 +8,14 @@
 #include "platform/PlatformServices.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Alert.h"
+#include "state/StateAccessors.h"
 
 namespace corvix {
 
 namespace {
 
 std::string lowercasedDescription(const Error& failure) {
-    std::string text = failure.description;
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
+    return asciiLowercased(failure.description);
 }
 
 bool containsAny(std::string_view text, const std::vector<std::string_view>& phrases) {

@@ -16,14 +16,6 @@ namespace corvix {
 
 namespace {
 
-std::string lowercased(std::string_view text) {
-    std::string out(text);
-    for (auto& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 std::string trimmed(std::string_view text) {
     auto isSpace = [](unsigned char c) { return std::isspace(c) != 0; };
     while (!text.empty() && isSpace(text.front())) {
@@ -36,7 +28,7 @@ std::string trimmed(std::string_view text) {
 }
 
 std::string playbackState(const JsonObject& player) {
-    return lowercased(string(player, "playback"));
+    return asciiLowercased(string(player, "playback"));
 }
 
 /// A number member that is finite and not negative, else 0.
@@ -151,7 +143,7 @@ std::string normalizedRepeatMode(const JsonObject& player) {
     if (repeat && repeat->is_bool()) {
         return repeat->get_bool() ? "all" : "off";
     }
-    const std::string mode = lowercased(string(repeat, "off"));
+    const std::string mode = asciiLowercased(string(repeat, "off"));
     if (mode == "one" || mode == "track" || mode == "single") {
         return "one";
     }
@@ -250,9 +242,9 @@ std::string musicOutputIconName(const JsonObject& player, bool isActive) {
     if (isActive) {
         return "checkmark.circle.fill";
     }
-    const std::string type = lowercased(string(player, "targetType"));
+    const std::string type = asciiLowercased(string(player, "targetType"));
     const std::string family =
-        lowercased(string(player, "providerFamily", metadataString(player, "providerFamily")));
+        asciiLowercased(string(player, "providerFamily", metadataString(player, "providerFamily")));
     if (type.find("airplay") != std::string::npos || family.find("airplay") != std::string::npos) {
         return "airplayaudio";
     }
@@ -270,7 +262,7 @@ std::string musicOutputAccessibilityText(const JsonObject& player, bool isActive
     std::set<std::string> seen;
     std::string text;
     for (const auto& part : parts) {
-        const std::string key = lowercased(trimmed(part));
+        const std::string key = asciiLowercased(trimmed(part));
         if (key.empty() || !seen.insert(key).second) {
             continue;
         }

@@ -13,14 +13,6 @@ namespace corvix {
 
 namespace {
 
-std::string lowercased(std::string_view text) {
-    std::string out(text);
-    for (auto& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 bool isTrueWord(std::string_view lower) {
     return lower == "1" || lower == "true" || lower == "yes" || lower == "on";
 }
@@ -152,7 +144,7 @@ bool bool_(const json::value* value, bool fallback) {
         return value->get_bool();
     }
     if (value->is_string()) {
-        return isTrueWord(lowercased(value->get_string()));
+        return isTrueWord(asciiLowercased(value->get_string()));
     }
     if (auto number = numberValue(*value)) {
         return *number != 0;
@@ -171,7 +163,7 @@ std::optional<bool> optionalBool(const json::value* value) {
         return *number != 0;
     }
     if (value->is_string()) {
-        const std::string lower = lowercased(value->get_string());
+        const std::string lower = asciiLowercased(value->get_string());
         if (isTrueWord(lower)) {
             return true;
         }
@@ -271,6 +263,14 @@ void setCorvixSection(std::string_view key, bool enabled) {
     if (UserDefaults* defaults = platformServices().defaults) {
         setCorvixSection(*defaults, key, enabled);
     }
+}
+
+std::string asciiLowercased(std::string_view text) {
+    std::string out(text);
+    for (auto& c : out) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
 }
 
 }  // namespace corvix

@@ -38,6 +38,9 @@ std::vector<std::string> stringArray(const json::value* value);
 /// The list when every element is an object; otherwise the empty list (all or nothing).
 ObjectList array(const json::value* value);
 
+/// `text` with its ASCII letters in lower case; the hub's words are compared this way.
+std::string asciiLowercased(std::string_view text);
+
 /// Member-reading shorthands: `string(object, "id")` reads `object["id"]`.
 inline std::string string(const JsonObject& object, std::string_view key,
                           std::string_view fallback = "") {
