@@ -475,6 +475,28 @@ TEST_F(MenuMusicItemsTest, OnlyTheNewestTransferDecidesTheChosenOutput) {
     EXPECT_FALSE(menu.builder->localActiveMusicPlayerId.has_value());
 }
 
+TEST_F(MenuMusicItemsTest, ACancelledTransferPutsTheHubsOutputBackSilently) {
+    clickOutput("Den");
+    EXPECT_EQ(liveOutputs(), (Lines{"Den"}));
+    menu.refreshes = 0;
+    answer(requestsTo("/music/transfer")[0], cancellationError());
+    EXPECT_EQ(liveOutputs(), (Lines{"Library"}));
+    EXPECT_TRUE(menu.alerts.shown.empty());
+    EXPECT_EQ(menu.refreshes, 0);
+}
+
+TEST_F(MenuMusicItemsTest, AHeldOrSendingSliderKeepsTheUsersValue) {
+    auto& volume = *findSubview<StayOpenSlider>(rowView(music(), "Music volume"));
+    volume.setDoubleValue(70);
+    volume.sendAction();
+    // The hub's older value arrives while the send is on its way.
+    EXPECT_TRUE(menu.builder->updatePlayback(fixture));
+    EXPECT_EQ(labelTexts(rowView(music(), "Music volume")), (Lines{"Volume", "70"}));
+    answer(requestsTo("/music/command")[0], 200, R"({"status":true})");
+    EXPECT_TRUE(menu.builder->updatePlayback(fixture));
+    EXPECT_EQ(labelTexts(rowView(music(), "Music volume")), (Lines{"Volume", "35"}));
+}
+
 TEST_F(MenuMusicItemsTest, AnIdLessOutputStoresNoChoice) {
     build(edited([](JsonObject& m) { m["players"].as_array()[2].as_object().erase("id"); }));
     clickOutput("Den");
