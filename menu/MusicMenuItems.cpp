@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "app/RuntimeDiagnostics.h"
 #include "controls/ActionView.h"
@@ -233,11 +234,18 @@ void MenuBuilder::addMusicPlayer(const JsonObject& musicPlayer, StayOpenMenu& pa
             return;
         }
         current->setTitle(musicTitle(newer));
+        std::vector<TextField*> labels;
         for (const auto& subview : current->view()->subviews()) {
             if (auto* label = dynamic_cast<TextField*>(subview.get())) {
-                label->setStringValue(musicTitle(newer));
-                break;
+                labels.push_back(label);
             }
+        }
+        if (!labels.empty()) {
+            labels[0]->setStringValue(musicTitle(newer));
+        }
+        // A row built without a subtitle has no place for one until the next rebuild.
+        if (const auto subtitle = entrySubtitle(newer); subtitle && labels.size() >= 2) {
+            labels[1]->setStringValue(*subtitle);
         }
     });
     parent.addItem(row);

@@ -306,6 +306,7 @@ TEST_F(MenuMusicItemsTest, UpdatePlaybackChangesTheLiveViewsInPlace) {
 
     EXPECT_TRUE(menu.builder->updatePlayback(withActive([](JsonObject& a) {
         a["title"] = "Southern Cross";
+        a["subtitle"] = "Ben Ora";
         a["volume"] = 80;
         a["playback"] = "paused";
         a["shuffle"] = true;
@@ -315,7 +316,8 @@ TEST_F(MenuMusicItemsTest, UpdatePlaybackChangesTheLiveViewsInPlace) {
     EXPECT_EQ(RuntimeDiagnostics::menuBar().counters()["playback_views_updated_in_place"],
               counted + handlers);
     EXPECT_EQ(labelTexts(*music().itemArray()[0]->view())[2], "Southern Cross");
-    EXPECT_EQ(labelTexts(*itemTitled(*menu.root, "Southern Cross")->view())[0], "Southern Cross");
+    EXPECT_EQ(labelTexts(*itemTitled(*menu.root, "Southern Cross")->view()),
+              (Lines{"Southern Cross", "Ben Ora  Library"}));
     EXPECT_EQ(labelTexts(rowView(music(), "Music volume")), (Lines{"Volume", "80"}));
     EXPECT_EQ(symbolOf(button("Music transport", 1)), "play.fill");
     EXPECT_EQ(button("Music transport", 1).toolTip(), "Play");
