@@ -230,6 +230,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     const JsonObject* musicPlayer = objectMember(document, "musicPlayer");
     if (corvixSectionEnabled(corvixSectionMusicPlayerKey) && musicPlayer &&
         bool_(*musicPlayer, "available", false)) {
+        settleLocalMusicPlayer(*musicPlayer);
         const JsonObject music = effectiveMusicPlayerBlock(*musicPlayer, localActiveMusicPlayerId);
         if (const JsonObject* active = objectMember(music, "activePlayer")) {
             activeMusicPlayer = *active;
@@ -395,8 +396,6 @@ void MenuBuilder::addAutomationSubmenu(std::string_view title, std::string_view 
 
 // Hooks of the sections built elsewhere.
 
-void MenuBuilder::addMusicPlayer(const JsonObject&, StayOpenMenu&) {}
-
 void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu) {
     submenu.removeAllItems();
     // Until the media header (with its own power switch) exists, the power row stands in.
@@ -444,8 +443,14 @@ bool MenuBuilder::updatePlayback(std::shared_ptr<const JsonObject> state) {
     if (!musicPlayer || !bool_(*musicPlayer, "available", false)) {
         return false;
     }
-    const JsonObject* active = objectMember(*musicPlayer, "activePlayer");
-    if (!active || playbackUpdateHandlers.empty()) {
+    if (!objectMember(*musicPlayer, "activePlayer") || playbackUpdateHandlers.empty()) {
+        return false;
+    }
+    // The rows show and command the output chosen here, as the last build did.
+    settleLocalMusicPlayer(*musicPlayer);
+    const JsonObject music = effectiveMusicPlayerBlock(*musicPlayer, localActiveMusicPlayerId);
+    const JsonObject* active = objectMember(music, "activePlayer");
+    if (!active) {
         return false;
     }
     const JsonObject player = *active;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "platform/Lifetime.h"
 #include "platform/Result.h"
 #include "platform/Task.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/ButtonTarget.h"
 #include "platform/ui/MenuItem.h"
 #include "platform/ui/TextField.h"
@@ -180,6 +182,37 @@ class MenuBuilder {
 
     /// Appends the music section for a player block whose "activePlayer" is already resolved.
     void addMusicPlayer(const JsonObject& musicPlayer, StayOpenMenu& parent);
+    // The music section (its rows read `activeMusicPlayer` when clicked, so they act on the
+    // player the menu shows now).
+
+    std::shared_ptr<MenuItem> musicNowPlayingItem(const JsonObject& active);
+    std::shared_ptr<MenuItem> musicTransportItem(const JsonObject& active);
+    std::shared_ptr<MenuItem> musicTimelineItem(const JsonObject& active);
+    std::shared_ptr<MenuItem> musicOptionsItem(const JsonObject& active);
+    std::shared_ptr<MenuItem> musicListenLaterItem(const JsonObject& musicPlayer,
+                                                   const JsonObject& active);
+    std::shared_ptr<MenuItem> musicVolumeItem(const JsonObject& active);
+    /// A symbol button of the transport and options rows; a click runs `click`.
+    std::shared_ptr<Button> addMusicButton(View& view, std::string_view symbol, const Rect& frame,
+                                           BezelStyle bezel, bool isEnabled,
+                                           std::function<void()> click);
+    /// Applies a music command to `currentState` at once and rebuilds the menu from it.
+    void projectMusicCommand(std::string_view action, const JsonObject& player,
+                             const JsonObject& payload);
+    void runMusicCommand(std::string_view action, const JsonObject& player,
+                         const JsonObject& payload);
+    void runListenLaterShuffle(const JsonObject& target);
+    std::shared_ptr<MenuItem> musicPlaylistsSubmenuItem(const JsonObject& target);
+    std::shared_ptr<MenuItem> musicPlaylistRow(const JsonObject& playlist,
+                                               const JsonObject& target);
+    /// Starts a playlist fetch unless one runs; without `force` only while nothing is cached
+    /// and no failure is recorded (a failing hub is asked again through Retry).
+    void loadMusicPlaylistsIfNeeded(bool force);
+    void runMusicPlaylist(const JsonObject& playlist, const JsonObject& target);
+    std::shared_ptr<MenuItem> musicPlayerRow(const JsonObject& player, const JsonObject& active,
+                                             const JsonObject& routeSource);
+    void runMusicTransfer(const JsonObject& source, const JsonObject& target);
+
     /// Empties a media device's submenu and fills it.
     void buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu);
     /// The compact row of a light with controls (`OrbeluneLightMenuItem`); a null row leaves
@@ -194,6 +227,13 @@ class MenuBuilder {
                         std::function<void(const JsonObject& record)> update);
 
   private:
+    /// A music command through the sequence of its action, so slider sends land in order.
+    void runMusicCommandInOrder(const std::string& action, const JsonObject& player,
+                                JsonObject payload);
+    /// What a music command's answer leads to: a refresh, after an alert for a real failure.
+    std::function<void(Result<void>)> musicOutcome();
+    /// Forgets the chosen output once the hub itself names it active.
+    void settleLocalMusicPlayer(const JsonObject& state);
     void clearForPlaceholder(StayOpenMenu& menu);
     void addFooter(StayOpenMenu& menu, bool serverReachable);
     void addPinnedItem(const JsonObject& item, StayOpenMenu& parent, RecordLocator locate);
@@ -214,6 +254,10 @@ class MenuBuilder {
 
     /// The device whose rows are being added, and how to find it in newer documents.
     RecordLocator deviceLocator_;
+    /// One per music action ("seek", "set_volume"); they outlive the rows that rebuilds replace.
+    std::map<std::string, std::shared_ptr<CommandSequence>, std::less<>> musicSequences_;
+    /// Counts output choices; only the newest transfer's answer touches the chosen output.
+    std::uint64_t musicTransferGeneration_ = 0;
     const JsonObject* currentDevice_ = nullptr;
     Lifetime lifetime_;
 };

@@ -116,8 +116,9 @@ done | head -1 || true)
 [ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 menu_x=$X menu_y=$Y menu_h=$HEIGHT
-# Offsets of the demo home's rows: pinned controls, the two media devices, then the rooms.
-row_living=202 row_bedroom=262 row_av_flow=354 row_scenes=384
+# Offsets of the demo home's rows: pinned controls, the music entry, the two media devices,
+# then the rooms.
+row_music=110 row_living=234 row_bedroom=294 row_av_flow=386 row_scenes=416
 hover $((menu_x + 150)) $((menu_y + row_living))
 shot 03-room-submenu
 hover $((menu_x + 150)) $((menu_y + row_av_flow))
@@ -267,6 +268,26 @@ xdotool mousemove --window "$settings" 307 453 click 1
 sleep 2.5  # the rebuild waits for the spacing of refreshes while the menu is closed
 open_menu
 shot 20-menu-after-settings
+
+# The music entry: its submenu (card, transport, timeline, options, volume), then its Playlists
+# and Outputs submenus, reached along the entry row so no other row opens on the way.
+hover $((menu_x + 150)) $((menu_y + row_music))
+shot 21-music-submenu
+music=$(window_right_of "$menu_x")
+if [ -n "$music" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$music")"
+    music_x=$X music_y=$Y
+    xdotool mousemove $((music_x + 20)) $((menu_y + row_music))
+    sleep 0.3
+    hover $((music_x + 150)) $((music_y + 277))
+    shot 22-music-playlists
+    hover $((music_x + 150)) $((music_y + 378))
+    shot 23-music-outputs
+    xdotool mousemove $((music_x + 150)) $((music_y + 40))
+    sleep 0.5
+fi
+xdotool key Escape; sleep 0.3; xdotool key Escape; sleep 0.3
+open_menu
 
 # Quit, the last row of the footer, ends the program cleanly.
 hover $((menu_x + 150)) $((menu_y + menu_h - 15))

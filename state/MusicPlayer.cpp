@@ -325,6 +325,15 @@ JsonObject projectedMusicPlayer(const JsonObject& player, std::string_view actio
         projected["muted"] = true;
     } else if (action == "unmute") {
         projected["muted"] = false;
+    } else if (action == "set_shuffle") {
+        if (auto shuffle = optionalBool(payload, "shuffle")) {
+            projected["shuffle"] = *shuffle;
+        }
+    } else if (action == "set_repeat") {
+        if (const std::string mode = string(payload, "repeat");
+            mode == "off" || mode == "all" || mode == "one") {
+            projected["repeat"] = mode;
+        }
     } else if (action == "seek") {
         if (auto target = optionalDouble(payload, "positionMs"); target && std::isfinite(*target)) {
             const double duration = durationMs(player);

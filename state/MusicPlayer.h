@@ -64,8 +64,9 @@ std::string formatDuration(double ms);
 /// Whether `player` is the commanded player `commanded`: by a non-empty id, else by target
 /// when the commanded player has a non-empty "targetId". JSON null ids name nothing.
 bool musicPlayerMatches(const JsonObject& player, const JsonObject& commanded);
-/// A copy of `player` as it will be once the hub carried out `action`: playback, volume, mute
-/// or the seek target applied, the position folded in at `nowMs` and "lastUpdatedAt" renewed.
+/// A copy of `player` as it will be once the hub carried out `action`: playback, volume, mute,
+/// shuffle, repeat or the seek target applied, the position folded in at `nowMs` and
+/// "lastUpdatedAt" renewed.
 JsonObject projectedMusicPlayer(const JsonObject& player, std::string_view action,
                                 const JsonObject& payload, double nowMs);
 JsonObject projectedMusicPlayer(const JsonObject& player, std::string_view action,

@@ -596,6 +596,21 @@ TEST_F(HubsimServer, FaultFlagsBreakAnswersOnRequest) {
               false);
     EXPECT_EQ(server_->revision(), 0u) << "a refused command does nothing";
 
+    // A refused route fails on its own; "state" and the other routes keep answering.
+    faults = {};
+    faults.refusedRoutes = {"music/"};
+    server_->setFaults(faults);
+    EXPECT_EQ(post("music/command", {{"action", "pause"}, {"targetType", "library"}}).at("status"),
+              false);
+    EXPECT_EQ(
+        json::parse(client_->Get("/app/os/mac-control/music/playlists", auth())->body).at("status"),
+        false);
+    EXPECT_NE(json::parse(client_->Get("/app/os/mac-control/state", auth())->body).at("status"),
+              false);
+    EXPECT_EQ(
+        post("devices/lamp-floor/commands/turn_on/run", {{"payload", json::object{}}}).at("status"),
+        true);
+
     faults = {};
     faults.statusFalseRate = 0.5;
     server_->setFaults(faults);

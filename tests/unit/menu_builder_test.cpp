@@ -460,15 +460,18 @@ TEST(MenuBuilderTest, BuildResolvesTheActivePlayerAndResetsThePlaybackUpdaters) 
     menu.builder->build(*menu.root, state);
     ASSERT_TRUE(menu.builder->activeMusicPlayer);
     EXPECT_EQ(string(*menu.builder->activeMusicPlayer, "id"), "player-kitchen");
-    // The music section's hook adds nothing; its separator stays.
-    EXPECT_EQ(menu.lines(), concat({"---", "No Mac quick controls configured (disabled)", "---"},
-                                   kReachableFooter));
+    // The music entry, then its separator.
+    EXPECT_EQ(menu.lines(),
+              concat({"Music >", "---", "No Mac quick controls configured (disabled)", "---"},
+                     kReachableFooter));
 
+    // A rebuild drops the old updaters; only the new section's own are registered.
+    const std::size_t registered = menu.builder->playbackUpdateHandlers.size();
     menu.builder->localActiveMusicPlayerId = "player-office";
     menu.builder->playbackUpdateHandlers.push_back([](const JsonObject&) {});
     menu.builder->build(*menu.root, state);
     EXPECT_EQ(string(*menu.builder->activeMusicPlayer, "name"), "Office");
-    EXPECT_TRUE(menu.builder->playbackUpdateHandlers.empty());
+    EXPECT_EQ(menu.builder->playbackUpdateHandlers.size(), registered);
 
     // An override naming no listed player leaves the hub's choice.
     menu.builder->localActiveMusicPlayerId = "player-gone";

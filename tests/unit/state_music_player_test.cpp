@@ -224,6 +224,31 @@ TEST(MusicPlayerTest, ProjectionAppliesTheCommandAndKeepsThePositionReached) {
               "playing");
 }
 
+TEST(MusicPlayerTest, ProjectionSetsShuffleAndRepeatOnlyToValuesTheyCanHave) {
+    const JsonObject player = object(R"({"id":"p","shuffle":false,"repeat":"all"})");
+    const struct {
+        const char* action;
+        const char* payload;
+        bool shuffle;
+        const char* repeat;
+    } cases[] = {
+        {"set_shuffle", R"({"shuffle":true})", true, "all"},
+        {"set_shuffle", R"({"shuffle":"off"})", false, "all"},
+        {"set_shuffle", R"({})", false, "all"},
+        {"set_repeat", R"({"repeat":"one"})", false, "one"},
+        {"set_repeat", R"({"repeat":"off"})", false, "off"},
+        // Anything else leaves the mode the hub reported.
+        {"set_repeat", R"({"repeat":"sometimes"})", false, "all"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.payload);
+        const JsonObject projected =
+            projectedMusicPlayer(player, c.action, object(c.payload), kNow);
+        EXPECT_EQ(musicShuffle(projected), c.shuffle);
+        EXPECT_EQ(normalizedRepeatMode(projected), c.repeat);
+    }
+}
+
 TEST(MusicPlayerTest, PlayersMatchByIdOrByANonEmptyTarget) {
     const struct {
         const char* player;

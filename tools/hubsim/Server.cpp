@@ -439,6 +439,17 @@ void Server::installRoutes() {
             record(req, res.status);
             return httplib::Server::HandlerResponse::Handled;
         }
+        const std::string_view route =
+            std::string_view(req.path).substr(std::min(kApiPrefix.size(), req.path.size()));
+        for (const auto& refused : f.refusedRoutes) {
+            if (!refused.empty() && route.starts_with(refused)) {
+                sendJson(res, 200,
+                         json::object{{"status", false},
+                                      {"message", "Simulated failure of " + refused}});
+                record(req, res.status);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+        }
         const bool isStream = req.target.find("/state/stream") != std::string::npos;
         if (!isStream && roll(f.statusFalseRate)) {
             sendJson(res, 200,

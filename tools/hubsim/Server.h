@@ -36,6 +36,9 @@ struct Faults {
     double statusFalseRate = 0;
     /// Event streams are ended this long after they opened; 0 keeps them open.
     double dropStreamsAfterSeconds = 0;
+    /// API routes (paths after the API prefix, matched by their start, e.g. "music/") answered
+    /// 200 with "status": false, so one feature can fail while "state" keeps working.
+    std::vector<std::string> refusedRoutes;
     /// What GET "state" answers instead of the document.
     MalformedState malformedState = MalformedState::None;
 };

@@ -23,6 +23,8 @@ void usage(std::ostream& out) {
            "  --latency-ms N           delay every answer by N ms\n"
            "  --fail-rate R            answer API requests with HTTP 500 at rate R (0..1)\n"
            "  --status-false-rate R    answer API requests with \"status\": false at rate R\n"
+           "  --refuse-route PREFIX    answer API routes starting with PREFIX (e.g. music/)\n"
+           "                           with \"status\": false; may be repeated\n"
            "  --drop-streams-after S   end every event stream S seconds after it opened\n"
            "  --malformed-state KIND   serve a broken state: not-json, not-object or deep\n"
            "  --keepalive-seconds S    comment line on idle streams every S seconds (default 15)\n"
@@ -97,6 +99,8 @@ int main(int argc, char** argv) {
             if (!parseRate(v, options.faults.statusFalseRate)) {
                 fail(v);
             }
+        } else if (arg == "--refuse-route") {
+            options.faults.refusedRoutes.emplace_back(value());
         } else if (arg == "--drop-streams-after") {
             const char* v = value();
             options.faults.dropStreamsAfterSeconds = std::strtod(v, nullptr);
