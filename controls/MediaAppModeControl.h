@@ -16,6 +16,9 @@ class MediaAppModeControl : public SegmentedControl {
 
     std::function<void(bool appsSelected)> onChange;
 
+    /// Works in the open menu, whose window is never the active one.
+    bool acceptsFirstMouse(const Event&) const override { return true; }
+
   private:
     // The control is its own target's owner, so no list has to keep it alive.
     std::shared_ptr<ButtonTarget> target_;

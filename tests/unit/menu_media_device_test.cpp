@@ -126,9 +126,10 @@ class MediaDeviceMenuTest : public ::testing::Test {
     }
     /// Chooses Remote (0) or Apps (1) in the device's mode control.
     void chooseMode(StayOpenMenu& submenu, int segment) {
-        auto* control = findSubview<MediaAppModeControl>(rowView(submenu, "Remote / Apps"));
-        ASSERT_NE(control, nullptr);
-        click(*control, {segment == 0 ? 60.0 : 230.0, 13});
+        // Through the whole row, as the pointer reaches it.
+        View& row = rowView(submenu, "Remote / Apps");
+        ASSERT_NE(findSubview<MediaAppModeControl>(row), nullptr);
+        click(row, {segment == 0 ? 76.0 : 246.0, 19});
     }
     /// Shows the Apple TV's Apps panel with `apps` as its list.
     void showApps(std::string_view apps) {
