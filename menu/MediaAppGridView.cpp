@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "menu/FlippedDocumentView.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 
@@ -26,6 +27,7 @@ MediaAppGridView::MediaAppGridView(double width, const std::vector<MediaAppTileM
         }
         appIds_.push_back(model.id);
         auto tile = std::make_shared<MediaAppTileView>(model, tileLayout, onLaunch);
+        tile->onMoveFocus = [this](const std::string& appId, int step) { moveFocus(appId, step); };
         tiles_.emplace(model.id, tile);
         document_->addSubview(tile);
     }
@@ -56,6 +58,28 @@ void MediaAppGridView::layoutGrid() {
 
 void MediaAppGridView::layout() {
     layoutGrid();
+}
+
+void MediaAppGridView::moveFocus(const std::string& appId, int step) {
+    auto at = std::find(appIds_.begin(), appIds_.end(), appId);
+    Window* host = window();
+    if (at == appIds_.end() || !host) {
+        return;
+    }
+    const auto index = static_cast<long>(at - appIds_.begin()) + step;
+    if (index < 0 || index >= static_cast<long>(appIds_.size())) {
+        return;
+    }
+    MediaAppTileView& next = *tiles_.at(appIds_[static_cast<std::size_t>(index)]);
+    host->makeFirstResponder(&next);
+    // Keep the focused tile on screen in a grid that scrolls.
+    const Rect visible = scrollView_->documentVisibleRect();
+    const Rect target = next.frame();
+    if (target.minY() < visible.minY()) {
+        scrollView_->scrollToPoint({0, target.minY()});
+    } else if (target.maxY() > visible.maxY()) {
+        scrollView_->scrollToPoint({0, target.maxY() - visible.size.height});
+    }
 }
 
 void MediaAppGridView::updateImage(const std::string& appId, const std::string& iconKey,

@@ -32,6 +32,10 @@ class MediaAppGridView : public View {
     void layout() override;
 
   private:
+    /// Gives keyboard focus to the tile `step` places from `appId`, scrolled into view; at
+    /// either end focus stays where it is.
+    void moveFocus(const std::string& appId, int step);
+
     std::shared_ptr<ScrollView> scrollView_;
     std::shared_ptr<View> document_;
     std::vector<std::string> appIds_;

@@ -98,7 +98,41 @@ void MediaAppTileView::keyDown(const Event& event) {
         launch();
         return;
     }
+    int step = 0;
+    switch (event.keyCode) {
+        case KeyCode::Tab:
+            step = (event.modifiers & ModifierShift) ? -1 : 1;
+            break;
+        case KeyCode::RightArrow:
+            step = 1;
+            break;
+        case KeyCode::LeftArrow:
+            step = -1;
+            break;
+        case KeyCode::DownArrow:
+            step = MediaAppTileLayout::kColumns;
+            break;
+        case KeyCode::UpArrow:
+            step = -MediaAppTileLayout::kColumns;
+            break;
+        default:
+            break;
+    }
+    if (step != 0 && onMoveFocus) {
+        onMoveFocus(model_.id, step);
+        return;
+    }
     Control::keyDown(event);
+}
+
+bool MediaAppTileView::becomeFirstResponder() {
+    setNeedsDisplay();
+    return true;
+}
+
+bool MediaAppTileView::resignFirstResponder() {
+    setNeedsDisplay();
+    return true;
 }
 
 bool MediaAppTileView::accessibilityPerformPress() {

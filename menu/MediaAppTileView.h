@@ -52,9 +52,13 @@ class MediaAppTileView : public Control {
     const Rect& labelFrame() const { return labelFrame_; }
     bool isHovered() const { return isHovered_; }
     bool isPressed() const { return isPressed_; }
+    /// Asked to move keyboard focus `step` tiles on (negative: back); set by the grid.
+    std::function<void(const std::string& appId, int step)> onMoveFocus;
 
     bool isFlipped() const override { return true; }
     bool acceptsFirstResponder() const override { return true; }
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
     bool acceptsFirstMouse(const Event&) const override { return true; }
     void updateTrackingAreas() override;
     void mouseEntered(const Event& event) override;

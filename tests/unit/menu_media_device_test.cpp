@@ -10,6 +10,8 @@
 #include "platform/Base64.h"
 #include "platform/testing/HeadlessUiServices.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/Window.h"
 
 namespace corvix {
 namespace {
@@ -448,6 +450,38 @@ TEST(MediaAppTileLayoutTest, ThreeTilesARowAndTheGridStopsGrowingAt320) {
     const MediaAppGridView thirteen(326, models, {});
     EXPECT_EQ(thirteen.frame().size.height, 320);
     EXPECT_GT(thirteen.scrollView().documentView()->frame().size.height, 320);
+}
+
+TEST(MediaAppGridFocusTest, KeysMoveFocusAcrossTilesAndScrollItIntoView) {
+    std::vector<MediaAppTileModel> models;
+    for (int i = 0; i < 13; ++i) {
+        models.push_back({std::to_string(i), "App", "", nullptr, "app.fill"});
+    }
+    auto grid = std::make_shared<MediaAppGridView>(326, models, [](const std::string&) {});
+    Window window(Rect(0, 0, 326, 320), WindowStyleBorderless);
+    window.setContentView(grid);
+    ASSERT_TRUE(window.makeFirstResponder(grid->tile("0")));
+    auto press = [&](KeyCode key, unsigned modifiers = ModifierNone) {
+        Event event;
+        event.type = EventType::KeyDown;
+        event.keyCode = key;
+        event.modifiers = modifiers;
+        window.firstResponder()->keyDown(event);
+        return window.firstResponder();
+    };
+    EXPECT_EQ(press(KeyCode::Tab), grid->tile("1"));
+    EXPECT_EQ(press(KeyCode::DownArrow), grid->tile("4"));
+    EXPECT_EQ(press(KeyCode::Tab, ModifierShift), grid->tile("3"));
+    EXPECT_EQ(press(KeyCode::UpArrow), grid->tile("0"));
+    EXPECT_EQ(press(KeyCode::LeftArrow), grid->tile("0"));  // the first stays focused
+    for (int i = 0; i < 4; ++i) {
+        press(KeyCode::DownArrow);
+    }
+    EXPECT_EQ(window.firstResponder(), grid->tile("12"));
+    // The last row lies below the 320-point grid until focus scrolls it in.
+    const Rect visible = grid->scrollView().documentVisibleRect();
+    EXPECT_LE(grid->tile("12")->frame().maxY(), visible.maxY() + 0.001);
+    EXPECT_GT(visible.minY(), 0);
 }
 
 TEST(MediaAppIconsTest, KeysSymbolsAndInlineImages) {
