@@ -167,6 +167,32 @@ std::string mediaDeviceStatusText(const JsonObject& device) {
 }
 
 void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu) {
+    // Built with the menu: follow newer records of the device. Only what the submenu shows of
+    // them rebuilds it, so a state event that changes nothing keeps a scrolled grid in place.
+    auto shownOf = [](const JsonObject& record) {
+        const JsonObject* power = objectMember(record, "power");
+        return JsonObject{{"status", mediaDeviceStatusText(record)},
+                          {"power", power ? json::value(*power) : json::value()},
+                          {"remote", member(record, "mediaRemote") ? *member(record, "mediaRemote")
+                                                                   : json::value()},
+                          {"apps", supportsDeviceApps(record)},
+                          {"name", string(record, "name")}};
+    };
+    auto shown = std::make_shared<JsonObject>(shownOf(device));
+    std::weak_ptr<Menu> weakMenu = submenu.shared_from_this();
+    onDeviceUpdate(
+        [this, weak = lifetime_.weak(), weakMenu, shown, shownOf](const JsonObject& newer) {
+            auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakMenu.lock());
+            if (weak.expired() || !menu) {
+                return;
+            }
+            JsonObject now = shownOf(newer);
+            if (now == *shown) {
+                return;
+            }
+            *shown = std::move(now);
+            buildMediaDeviceSubmenu(newer, *menu);
+        });
     submenu.removeAllItems();
     submenu.addItem(mediaHeaderItem(device));
     const std::string deviceId = identifierText(device, "id");

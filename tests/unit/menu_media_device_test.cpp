@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "MenuTestSupport.h"
 #include "controls/ActionView.h"
 #include "controls/MediaAppModeControl.h"
@@ -266,6 +269,29 @@ TEST_F(MediaDeviceMenuTest, PowerSwitchSetsItselfBackWhenNothingSwitchedTheDevic
     EXPECT_FALSE(power->isOn());
     EXPECT_TRUE(power->isEnabled());
     EXPECT_EQ(menu.refreshes, 1);
+}
+
+TEST_F(MediaDeviceMenuTest, HeaderFollowsNewerStateAndAnUnchangedOneKeepsTheRows) {
+    std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/media-remote-and-apps.json");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string text = buffer.str();
+    StayOpenMenu& atv = device("Den Apple TV");
+    const View* remoteBefore = itemTitled(atv, "Remote")->view().get();
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
+    EXPECT_EQ(itemTitled(atv, "Remote")->view().get(), remoteBefore);
+
+    const std::string on = R"("isOn": true, "onItemId")";
+    text.replace(text.find(on), on.size(), R"("isOn": false, "onItemId")");
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
+    View& header = rowView(atv, "Den Apple TV");
+    EXPECT_EQ(labelTexts(header), (Lines{"Den Apple TV", "Powered off"}));
+    auto* power = findSubview<OrbeluneToggleSwitch>(header);
+    ASSERT_NE(power, nullptr);
+    EXPECT_FALSE(power->isOn());
+    // The mode switch rebuilds from the newer record too.
+    chooseMode(atv, 1);
+    EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
 }
 
 TEST_F(MediaDeviceMenuTest, AppsModeLoadsOnceThenShowsTheGrid) {
