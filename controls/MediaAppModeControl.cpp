@@ -7,6 +7,7 @@ MediaAppModeControl::MediaAppModeControl(Rect frame) : SegmentedControl(frame) {
     setLabel("Remote", 0);
     setLabel("Apps", 1);
     setTrackingMode(SegmentTracking::SelectOne);
+    setSegmentStyle(SegmentStyle::Rounded);
     setAccessibilityLabel("Apple TV controls");
     target_ = ButtonTarget::make([this] {
         const int segment = selectedSegment();

@@ -12,6 +12,7 @@
 #include "menu/MediaAppGridView.h"
 #include "platform/Base64.h"
 #include "platform/testing/HeadlessUiServices.h"
+#include "platform/testing/RecordingGraphicsContext.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/Window.h"
@@ -508,6 +509,32 @@ TEST(MediaAppGridFocusTest, KeysMoveFocusAcrossTilesAndScrollItIntoView) {
     const Rect visible = grid->scrollView().documentVisibleRect();
     EXPECT_LE(grid->tile("12")->frame().maxY(), visible.maxY() + 0.001);
     EXPECT_GT(visible.minY(), 0);
+}
+
+TEST(MediaAppModeControlTest, RoundedSegmentsAndTheChangeItReports) {
+    auto shared = std::make_shared<MediaAppModeControl>(Rect(16, 6, 294, 26));
+    MediaAppModeControl& control = *shared;
+    EXPECT_EQ(control.label(0), "Remote");
+    EXPECT_EQ(control.label(1), "Apps");
+    EXPECT_EQ(control.accessibilityLabel(), "Apple TV controls");
+    control.setSelectedSegment(1);
+    RecordingGraphicsContext context;
+    control.draw(context, control.bounds());
+    // The track and the selected face are capsules: radius half their height.
+    const auto fills = context.ofKind(DrawCall::Kind::Fill);
+    ASSERT_GE(fills.size(), 2u);
+    for (std::size_t i : {std::size_t{0}, fills.size() > 2 ? std::size_t{2} : std::size_t{1}}) {
+        const Path& path = fills[i].path;
+        ASSERT_EQ(path.kind(), Path::Kind::RoundedRect);
+        EXPECT_DOUBLE_EQ(path.radiusX(), path.rect().height() / 2) << i;
+    }
+    std::vector<bool> changes;
+    control.onChange = [&](bool apps) { changes.push_back(apps); };
+    control.setSelectedSegment(0);
+    control.sendAction();
+    control.setSelectedSegment(1);
+    control.sendAction();
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
 }
 
 TEST(MediaAppIconsTest, KeysSymbolsAndInlineImages) {
