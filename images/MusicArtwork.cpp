@@ -74,7 +74,8 @@ ImagePtr musicArtwork(const JsonObject& player) {
     return image;
 }
 
-TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkFetchResult)> done) {
+TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkFetchResult)> done,
+                             int maxPixelDimension) {
     auto task = std::make_shared<TaskState>();
     const TaskState* identity = task.get();
     using Outcome = ArtworkFetchResult::Outcome;
@@ -94,7 +95,8 @@ TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkF
     request.maxBodyBytes = kMusicArtworkMaxBodyBytes;
     // The completion keeps the task alive, so its identity stays unique until `done` ran.
     TaskHandle transfer = http->send(
-        std::move(request), [task, identity, done = std::move(done)](Result<HttpResponse> r) {
+        std::move(request),
+        [task, identity, maxPixelDimension, done = std::move(done)](Result<HttpResponse> r) {
             // Cancellation first: a cancelled load is neither a failure nor a picture to keep.
             if (task->isCancelled() || (!r.ok() && isCancellationError(r.error()))) {
                 done({Outcome::Cancelled, nullptr, identity});
@@ -111,7 +113,7 @@ TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkF
                 return;
             }
             const std::vector<std::uint8_t> bytes(response.body.begin(), response.body.end());
-            ImagePtr image = downsampledImage(bytes, kMusicArtworkPixelDimension);
+            ImagePtr image = downsampledImage(bytes, maxPixelDimension);
             done({image ? Outcome::Stored : Outcome::NoImage, std::move(image), identity});
         });
     task->onCancel([transfer] { transfer.cancel(); });

@@ -44,9 +44,10 @@ struct ArtworkFetchResult {
 
 /// Fetches `url` with the installed HTTP client, without the hub's token or headers, following
 /// redirects and bounded by `kMusicArtworkMaxBodyBytes`, and reduces a 2xx body to
-/// `kMusicArtworkPixelDimension`. `done` runs once on the main thread; after a cancel it
-/// always reports Cancelled. Nothing is cached here.
-TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkFetchResult)> done);
+/// `maxPixelDimension`. `done` runs once on the main thread; after a cancel it always reports
+/// Cancelled. Nothing is cached here.
+TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkFetchResult)> done,
+                             int maxPixelDimension = kMusicArtworkPixelDimension);
 
 /// The status menu's artwork loads: the active player's artwork and a preload of the next
 /// queued items, at most one load per key, into the shared artwork cache. Main thread only.

@@ -394,16 +394,6 @@ void MenuBuilder::addAutomationSubmenu(std::string_view title, std::string_view 
     parent.addItem(row);
 }
 
-// Hooks of the sections built elsewhere.
-
-void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu) {
-    submenu.removeAllItems();
-    // Until the media header (with its own power switch) exists, the power row stands in.
-    if (const JsonObject* power = objectMember(device, "power")) {
-        submenu.addItem(powerItem(string(device, "name", "Device"), device, *power));
-    }
-}
-
 // In-place updates of rows that show hub state.
 
 void MenuBuilder::onRecordUpdate(const RecordLocator& locate, const JsonObject& record,

@@ -24,6 +24,7 @@
 
 namespace corvix {
 
+class MediaAppGridView;
 class OrbeluneClient;
 class OrbeluneToggleSwitch;
 
@@ -114,7 +115,8 @@ class MenuBuilder {
     std::set<std::string, std::less<>> mediaAppLoadingDeviceIds;
     std::map<std::string, std::string, std::less<>> mediaAppErrors;
     std::map<std::string, TaskHandle, std::less<>> mediaAppIconTasks;
-    std::map<std::string, std::weak_ptr<View>, std::less<>> mediaAppGrids;
+    /// Every grid shown for a device (a device can appear in more than one place).
+    std::map<std::string, std::vector<std::weak_ptr<MediaAppGridView>>, std::less<>> mediaAppGrids;
     /// The music section's artwork loads (their running tasks in `musicArtworkTasks`).
     MusicArtworkLoader musicArtworkLoader;
     std::optional<std::vector<JsonObject>> musicPlaylistCache;
@@ -215,6 +217,26 @@ class MenuBuilder {
 
     /// Empties a media device's submenu and fills it.
     void buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu);
+    /// The media submenu's header: the tile, name, status and power switch.
+    std::shared_ptr<MenuItem> mediaHeaderItem(const JsonObject& device);
+    /// Appends the on-screen remote and, when the device has advanced commands, "More".
+    void addMediaRemote(const JsonObject& device, StayOpenMenu& submenu);
+    /// Adds one remote button to `parent`; without `command` it is shown unavailable.
+    void addRemoteButton(std::string_view title, std::string_view symbol, const JsonObject* command,
+                         const JsonObject& device, const Rect& frame, View& parent,
+                         bool emphasized);
+    /// The "More" grid: one column for one command, else two.
+    std::shared_ptr<MenuItem> mediaCommandGridItem(const ObjectList& commands,
+                                                   const JsonObject& device);
+    /// The Apps panel: loading, the grid, no apps, or the error with a retry.
+    void addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu);
+    /// Fetches the device's apps once at a time and rebuilds `submenu` while in Apps mode.
+    void loadMediaApps(const JsonObject& device, StayOpenMenu& submenu);
+    void launchMediaApp(const JsonObject& app, const JsonObject& device);
+    /// Starts a download for every app icon that is neither built in, cached nor loading.
+    void loadMissingMediaAppIcons(const std::vector<JsonObject>& apps);
+    /// Cancels the icon downloads whose keys are not in `except`.
+    void cancelMediaAppIconTasks(const std::set<std::string, std::less<>>& except);
     /// The compact row of a light with controls (`OrbeluneLightMenuItem`); a null row leaves
     /// the light its header submenu.
     std::shared_ptr<MenuItem> makeLightMenuItem(const JsonObject& device, StayOpenMenu& parent);
@@ -265,6 +287,10 @@ class MenuBuilder {
 /// The devices listed at the top of the menu: media devices and those with apps, in room
 /// order, each once by its id (or its name without one); devices with neither are left out.
 ObjectList topLevelMediaDevices(const JsonObject& state);
+
+/// The media header's second line: "Powered off", what is playing, the device's status text,
+/// else "Ready".
+std::string mediaDeviceStatusText(const JsonObject& device);
 
 /// A menu row's one-line label, truncated at the tail.
 std::shared_ptr<TextField> rowLabel(std::string_view text, const Rect& frame, Font font,

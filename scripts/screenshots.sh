@@ -119,6 +119,32 @@ menu_x=$X menu_y=$Y menu_h=$HEIGHT
 # Offsets of the demo home's rows: pinned controls, the music entry, the two media devices,
 # then the rooms.
 row_music=110 row_living=234 row_bedroom=294 row_av_flow=386 row_scenes=416
+
+# The media devices at the top: the TV's remote with its "More" grid, then the Apple TV's
+# remote, its Apps mode with the icons loaded, and back to Remote so the menu is as it was.
+row_tv=157 row_apple_tv=187
+hover $((menu_x + 150)) $((menu_y + row_tv))
+shot 02a-tv-remote
+xdotool mousemove $((menu_x + 150)) $((menu_y + row_apple_tv))
+hover $((menu_x + 150)) $((menu_y + row_apple_tv))
+shot 02b-apple-tv-remote
+media=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+    [ "$w" = "$menu" ] && continue
+    size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+    if [ "${size%x*}" -gt 300 ]; then echo "$w"; fi
+done | tail -1 || true)
+if [ -n "$media" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$media")"
+    # The mode switch sits below the 48-point header: "Apps" at the right, "Remote" at the left.
+    xdotool mousemove $((X + 20)) $((Y + 67))
+    hover $((X + 236)) $((Y + 67))
+    xdotool click 1
+    sleep 2.0  # the app list, then the icons
+    shot 02c-apple-tv-apps
+    hover $((X + 90)) $((Y + 67))
+    xdotool click 1
+    sleep 1.0
+fi
 hover $((menu_x + 150)) $((menu_y + row_living))
 shot 03-room-submenu
 hover $((menu_x + 150)) $((menu_y + row_av_flow))

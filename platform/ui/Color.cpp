@@ -37,6 +37,8 @@ Pair systemPair(SystemColor name) {
             return {C::calibratedWhite(1.0), C::calibratedWhite(0.93)};
         case SystemColor::ControlText:
             return {C::calibratedWhite(0, 0.85), C::calibratedWhite(1, 0.85)};
+        case SystemColor::DisabledControlText:
+            return {C::calibratedWhite(0, 0.25), C::calibratedWhite(1, 0.25)};
         case SystemColor::SelectedControl:
             return {C::calibratedRGB(0.7, 0.84, 1.0), C::calibratedRGB(0.25, 0.4, 0.62)};
         case SystemColor::KeyboardFocusIndicator:

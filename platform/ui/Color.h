@@ -19,6 +19,7 @@ enum class SystemColor : std::uint8_t {
     Control,
     ControlBackground,
     ControlText,
+    DisabledControlText,
     SelectedControl,
     KeyboardFocusIndicator,
     WindowBackground,

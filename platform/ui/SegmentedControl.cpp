@@ -111,7 +111,9 @@ void SegmentedControl::mouseUp(const Event& event) {
 void SegmentedControl::draw(GraphicsContext& ctx, const Rect&) {
     Rect b = bounds().insetBy(1, 2);
     double alpha = isEnabled() ? 1.0 : 0.45;
-    ctx.fillRoundedRect(b, 6, Color::system(SystemColor::Label).withAlphaComponent(0.07));
+    const bool rounded = style_ == SegmentStyle::Rounded;
+    ctx.fillRoundedRect(b, rounded ? b.height() / 2 : 6,
+                        Color::system(SystemColor::Label).withAlphaComponent(0.07));
     if (segments_.empty()) {
         return;
     }
@@ -121,15 +123,18 @@ void SegmentedControl::draw(GraphicsContext& ctx, const Rect&) {
         const Segment& s = segments_[i];
         if (s.selected && tracking_ != SegmentTracking::Momentary) {
             Rect face = r.insetBy(1.5, 1.5);
-            ctx.fillRoundedRect(face.offsetBy(0, -0.5), 5, Color::black().withAlphaComponent(0.08));
+            const double radius = rounded ? face.height() / 2 : 5;
+            ctx.fillRoundedRect(face.offsetBy(0, -0.5), radius,
+                                Color::black().withAlphaComponent(0.08));
             // The selected face stands out from the track: white on a light ground, a lighter
             // grey on a dark one (the dark control background is light, for switch knobs).
             const SystemColor faceColor = Color::currentScheme() == ColorScheme::Dark
                                               ? SystemColor::Control
                                               : SystemColor::ControlBackground;
-            ctx.fillRoundedRect(face, 5, Color::system(faceColor).withAlphaComponent(alpha));
+            ctx.fillRoundedRect(face, radius, Color::system(faceColor).withAlphaComponent(alpha));
         } else if (static_cast<int>(i) == pressed_) {
-            ctx.fillRoundedRect(r.insetBy(1.5, 1.5), 5,
+            const Rect face = r.insetBy(1.5, 1.5);
+            ctx.fillRoundedRect(face, rounded ? face.height() / 2 : 5,
                                 Color::system(SystemColor::Label).withAlphaComponent(0.1));
         } else if (i > 0 && !segments_[i - 1].selected) {
             ctx.fillRect({r.minX(), r.minY() + 5, 0.5, r.height() - 10},

@@ -9,6 +9,8 @@
 namespace corvix {
 
 enum class SegmentTracking { SelectOne, SelectAny, Momentary };
+/// Rounded: the track and the selected face are capsules.
+enum class SegmentStyle { Automatic, Rounded };
 
 /// A row of equal-width segments. A completed click on an enabled segment selects it (select
 /// one), toggles it (select any) or just reports it (momentary), then sends the action.
@@ -29,6 +31,11 @@ class SegmentedControl : public Control {
     using Control::setEnabled;
     SegmentTracking trackingMode() const { return tracking_; }
     void setTrackingMode(SegmentTracking mode) { tracking_ = mode; }
+    SegmentStyle segmentStyle() const { return style_; }
+    void setSegmentStyle(SegmentStyle style) {
+        style_ = style;
+        setNeedsDisplay();
+    }
     /// The selected segment (the last one selected for select-any); -1 for none.
     int selectedSegment() const { return selected_; }
     void setSelectedSegment(int segment);
@@ -50,6 +57,7 @@ class SegmentedControl : public Control {
     };
     std::vector<Segment> segments_;
     SegmentTracking tracking_ = SegmentTracking::SelectOne;
+    SegmentStyle style_ = SegmentStyle::Automatic;
     int selected_ = -1;
     int pressed_ = -1;
 };

@@ -107,8 +107,8 @@ TEST_F(MenuDeviceItemsTest, EachDeviceGetsTheEntryItsRuleChooses) {
     } submenus[] = {
         {"Living Room", "Light", {"Light"}},
         {"Living Room", "Desk Fan", {"Desk Fan", "---", "Commands"}},
-        // A media device: the power row stands in for the media submenu; no command grids.
-        {"Living Room", "Living Room TV", {"Living Room TV"}},
+        // A media device: its header and remote, without the generic command grids.
+        {"Living Room", "Living Room TV", {"Living Room TV", "Remote"}},
         {"Bedroom",
          "Heat Pump",
          {"Heat Pump", "Fan", "Now 19.5  Target 21  Heat (disabled)", "Mode", "Temperature", "---",

@@ -226,7 +226,10 @@ constexpr const char* kAppleTvApps = R"json([
   {"id": "com.example.weather", "name": "Weather",
    "iconUrl": "{origin}/media-services/app-icons/missing.png"},
   {"id": "com.example.streamflix", "name": "Streamflix (duplicate)"},
-  {"id": "com.example.cinema", "name": "Cinema Club", "iconUrl": "{inline-cinema}"}
+  {"id": "com.example.cinema", "name": "Cinema Club", "iconUrl": "{inline-cinema}"},
+  {"id": "com.example.radio", "name": "Radio",
+   "iconUrl": "{origin}/media-services/app-icons/garbled.png"},
+  {"name": "Sideloaded", "iconUrl": "{origin}/media-services/app-icons/sideloaded.png"}
 ])json";
 
 void parsePrograms(const json::array& wrappers, std::vector<ProgramEntry>& out) {

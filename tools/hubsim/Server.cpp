@@ -713,8 +713,16 @@ void Server::installRoutes() {
                  res.set_content(artworkPng(req.matches[1].str(), width, height), "image/png");
              });
     http.Get(R"(/media-services/app-icons/([A-Za-z0-9._-]+)\.png)",
-             [](const httplib::Request& req, httplib::Response& res) {
+             [this](const httplib::Request& req, httplib::Response& res) {
+                 if (const int delay = faults().iconLatencyMs; delay > 0) {
+                     std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+                 }
                  const std::string name = req.matches[1].str();
+                 if (name == "garbled") {
+                     // Answered as a success, but no image reader takes it.
+                     res.set_content("GIF? not really", "image/png");
+                     return;
+                 }
                  if (name == "missing") {
                      res.status = 404;
                      res.set_content("<html><body>No such icon</body></html>", "text/html");

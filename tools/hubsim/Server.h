@@ -30,6 +30,8 @@ enum class MalformedState { None, NotJson, NotObject, Deep };
 struct Faults {
     /// Delay before every answer.
     int latencyMs = 0;
+    /// Delay before app icons alone, so they can arrive after the user left the app grid.
+    int iconLatencyMs = 0;
     /// Share of API requests answered with HTTP 500 (0 to 1).
     double failRate = 0;
     /// Share of API requests (streams excepted) answered 200 with "status": false and a message.

@@ -21,6 +21,7 @@ void usage(std::ostream& out) {
            "  --home FILE              serve the home in a JSON file instead of the demo home\n"
            "  --scale ROOMS,DEVICES    generated home: ROOMS rooms of DEVICES devices each\n"
            "  --latency-ms N           delay every answer by N ms\n"
+           "  --icon-latency-ms N      delay app icons alone by N ms\n"
            "  --fail-rate R            answer API requests with HTTP 500 at rate R (0..1)\n"
            "  --status-false-rate R    answer API requests with \"status\": false at rate R\n"
            "  --refuse-route PREFIX    answer API routes starting with PREFIX (e.g. music/)\n"
@@ -87,6 +88,12 @@ int main(int argc, char** argv) {
             const char* v = value();
             options.faults.latencyMs = std::atoi(v);
             if (options.faults.latencyMs < 0) {
+                fail(v);
+            }
+        } else if (arg == "--icon-latency-ms") {
+            const char* v = value();
+            options.faults.iconLatencyMs = std::atoi(v);
+            if (options.faults.iconLatencyMs < 0) {
                 fail(v);
             }
         } else if (arg == "--fail-rate") {
