@@ -130,6 +130,9 @@ class QtWindowPeer final : public WindowPeer {
             host_->setWindowFlags(flags);  // re-creates the native window: only on a change
         }
         host_->setAttribute(Qt::WA_TranslucentBackground, !window_.isOpaque());
+        // Showing a floating panel must not take the focus from the window the user types in.
+        host_->setAttribute(Qt::WA_ShowWithoutActivating,
+                            (style & WindowStyleNonactivatingPanel) != 0);
         host_->setWindowTitle(QString::fromStdString(window_.title()));
         setGeometry(toQtScreenRect(window_.frame()));
     }
@@ -163,6 +166,10 @@ Rect fromQtScreenRect(const QRect& r) {
 
 Point fromQtScreenPoint(const QPoint& p) {
     return {double(p.x()), double(primaryHeight() - p.y())};
+}
+
+bool QtWindowSystem::canPlaceFloatingWindows() const {
+    return QGuiApplication::platformName() != QLatin1String("wayland");
 }
 
 std::unique_ptr<WindowPeer> QtWindowSystem::makePeer(Window& window) {
