@@ -3,6 +3,7 @@
 #include <random>
 
 #include "app/RuntimeDiagnostics.h"
+#include "notch/NotchColors.h"
 #include "platform/PlatformServices.h"
 #include "platform/ui/Transaction.h"
 
@@ -25,8 +26,7 @@ int randomLevel() {
 DotMatrixEqualizerView::DotMatrixEqualizerView(Rect frame)
     : View(frame), levelSource_(randomLevel) {
     setWantsLayer(true);
-    const Color dotColor =
-        Color::system(SystemColor::SecondaryLabel).resolved(Color::currentScheme());
+    const Color dotColor = notchSecondaryLabelColor();
     for (int i = 0; i < kBarCount; ++i) {
         auto column = std::make_shared<Layer>();
         column->setFrame({kColumnPitch * i, 0, kDotSize, frame.height()});

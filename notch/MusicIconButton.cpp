@@ -1,5 +1,6 @@
 #include "notch/MusicIconButton.h"
 
+#include "notch/NotchColors.h"
 #include "platform/PlatformServices.h"
 #include "platform/ui/Appearance.h"
 #include "platform/ui/Symbols.h"
@@ -18,8 +19,6 @@ MusicIconButton::MusicIconButton(std::string symbol, Rect frame, bool primary,
     setImagePosition(ImagePosition::ImageOnly);
     setImageScaling(ImageScaling::ProportionallyUpOrDown);
     layer()->setMasksToBounds(true);
-    bgLayer_ = std::make_shared<Layer>();
-    layer()->addSublayer(bgLayer_);
     followSize();
     rebuildSymbol();
     refresh();
@@ -59,8 +58,6 @@ void MusicIconButton::setFrameSize(Size size) {
 void MusicIconButton::followSize() {
     const double radius = frame().height() / 2;
     layer()->setCornerRadius(radius);
-    bgLayer_->setFrame(bounds());
-    bgLayer_->setCornerRadius(radius);
 }
 
 void MusicIconButton::rebuildSymbol() {
@@ -74,7 +71,7 @@ void MusicIconButton::rebuildSymbol() {
     }
     symbol->setTemplate(true);
     setImage(symbol);
-    setContentTintColor(isPrimary_ ? Color::white() : Color::system(SystemColor::Label));
+    setContentTintColor(isPrimary_ ? Color::white() : notchLabelColor());
 }
 
 void MusicIconButton::refresh() {
@@ -82,10 +79,10 @@ void MusicIconButton::refresh() {
     const bool dark =
         appearance ? appearance->isDark() : Color::currentScheme() == ColorScheme::Dark;
     if (isPrimary_) {
-        bgLayer_->setBackgroundColor(accentColor_);
+        layer()->setBackgroundColor(accentColor_);
     } else {
         const Color base = dark ? Color::white() : Color::black();
-        bgLayer_->setBackgroundColor(base.withAlphaComponent(isHovering_ ? 0.16 : 0.07));
+        layer()->setBackgroundColor(base.withAlphaComponent(isHovering_ ? 0.16 : 0.07));
     }
     layer()->setOpacity(isEnabled() ? 1 : kDisabledOpacity);
 }

@@ -25,7 +25,8 @@ class MusicIconButton : public Button {
     const std::string& symbolName() const { return symbolName_; }
     void setSymbol(std::string name);
     bool isHovering() const { return isHovering_; }
-    Layer* bgLayer() const { return bgLayer_.get(); }
+    /// The round background: the button's own layer, so it stays beneath the symbol.
+    Layer* bgLayer() const { return layer(); }
 
     void setEnabled(bool enabled) override;
     void setFrameSize(Size size) override;
@@ -49,7 +50,6 @@ class MusicIconButton : public Button {
     Color accentColor_ = musicAccentRed;
     bool isPrimary_ = false;
     double symbolPointSize_ = 14;
-    std::shared_ptr<Layer> bgLayer_;
     std::string symbolName_;
     bool isHovering_ = false;
     std::shared_ptr<TrackingArea> trackingArea_;

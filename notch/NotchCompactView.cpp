@@ -4,6 +4,7 @@
 
 #include "controls/MusicAccent.h"
 #include "notch/MusicSymbolImage.h"
+#include "notch/NotchColors.h"
 
 namespace corvix {
 
@@ -24,7 +25,7 @@ NotchCompactView::NotchCompactView(Rect frame) : View(frame) {
 
     titleLabel_ = TextField::label("");
     titleLabel_->setFont(Font::system(12, FontWeight::Medium));
-    titleLabel_->setTextColor(Color::system(SystemColor::Label));
+    titleLabel_->setTextColor(notchLabelColor());
     titleLabel_->setTruncatesTail(true);
     titleLabel_->setFrame({32, 9, 155, 14});
     addSubview(titleLabel_);
@@ -32,7 +33,8 @@ NotchCompactView::NotchCompactView(Rect frame) : View(frame) {
     progressLayer_->setBackgroundColor(musicAccentRed);
     progressLayer_->setCornerRadius(1);
     progressLayer_->setOpacity(0.9);
-    layer()->addSublayer(progressLayer_);
+    // On the material's layer: subviews draw over their superview's own sublayers.
+    vfx_->layer()->addSublayer(progressLayer_);
     layout();
 }
 

@@ -5,6 +5,7 @@
 
 #include "controls/MusicAccent.h"
 #include "notch/MusicSymbolImage.h"
+#include "notch/NotchColors.h"
 
 namespace corvix {
 
@@ -66,7 +67,7 @@ std::function<void()> PlayerCardView::interaction(std::function<void(PlayerCardV
 }
 
 PlayerCardView::PlayerCardView(Rect frame) : View(frame) {
-    const Color secondary = Color::system(SystemColor::SecondaryLabel);
+    const Color secondary = notchSecondaryLabelColor();
     setWantsLayer(true);
     vfx_ = std::make_shared<VisualEffectView>(bounds());
     vfx_->setBlendingMode(VisualEffectBlending::BehindWindow);
@@ -90,8 +91,7 @@ PlayerCardView::PlayerCardView(Rect frame) : View(frame) {
     sourceBadgeView_->addSubview(sourceIconView_);
     addSubview(sourceBadgeView_);
 
-    titleLabel_ =
-        makeLabel("", Font::system(14, FontWeight::Semibold), Color::system(SystemColor::Label));
+    titleLabel_ = makeLabel("", Font::system(14, FontWeight::Semibold), notchLabelColor());
     artistLabel_ = makeLabel("", Font::system(11), secondary);
     addSubview(titleLabel_);
     addSubview(artistLabel_);
@@ -173,8 +173,8 @@ PlayerCardView::PlayerCardView(Rect frame) : View(frame) {
 
     stoppedContainer_ = std::make_shared<View>();
     stoppedContainer_->setWantsLayer(true);
-    stoppedLabel_ = makeLabel("Music stopped.", Font::system(14, FontWeight::Semibold),
-                              Color::system(SystemColor::Label));
+    stoppedLabel_ =
+        makeLabel("Music stopped.", Font::system(14, FontWeight::Semibold), notchLabelColor());
     stoppedLabel_->setAlignment(TextAlignment::Center);
     stoppedLabel_->setFrame({0, 56, 190, 20});
     stoppedContainer_->addSubview(stoppedLabel_);
