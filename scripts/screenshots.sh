@@ -283,6 +283,8 @@ for _ in $(seq 30); do
     sleep 0.2
 done
 if [ -n "$notch" ]; then
+    # Above other windows, on every desktop, out of the task bar: what the window manager sees.
+    xprop -id "$notch" _NET_WM_STATE _NET_WM_WINDOW_TYPE _NET_WM_DESKTOP WM_HINTS || true
     shot 21-notch-strip
     eval "$(xdotool getwindowgeometry --shell "$notch")"
     hover $((X + 100)) $((Y + 16))
