@@ -8,6 +8,7 @@
 #include "app/StructureSignature.h"
 #include "menu/MenuBuilder.h"
 #include "menu/StayOpenMenu.h"
+#include "notch/NotchPlayerController.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
 #include "platform/ProcessControl.h"
@@ -68,7 +69,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     setStatusItemIcon();
 
-    // The notch player is created here once it exists.
+    notchPlayer_ = std::make_unique<NotchPlayerController>(*client_);
 
     builder_ = std::make_unique<MenuBuilder>(
         kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_,
@@ -180,7 +181,9 @@ void AppDelegate::settingsTogglesChanged() {
 }
 
 void AppDelegate::hideNotchPlayer() {
-    // The notch player is hidden here once it exists.
+    if (notchPlayer_) {
+        notchPlayer_->hide();
+    }
 }
 
 void AppDelegate::quit() {
@@ -212,8 +215,7 @@ void AppDelegate::appearanceDidChange() {
 }
 
 bool AppDelegate::isVisible() const {
-    // The notch player adds itself here once it exists.
-    return menuIsOpen_;
+    return menuIsOpen_ || (notchPlayer_ && notchPlayer_->isVisible());
 }
 
 void AppDelegate::refresh(bool force) {
@@ -274,7 +276,9 @@ void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
             diagnostics().event("refresh_structural_rebuild");
         }
         settleStatusItem();
-        // The notch player is handed the state here once it exists.
+        if (notchPlayer_) {
+            notchPlayer_->update(*state);
+        }
         diagnostics().event("refresh_completed");
         diagnostics().gauge(
             "last_refresh_duration_ms",
@@ -334,7 +338,10 @@ void AppDelegate::applicationWillTerminate() {
     }
     diagnostics().gauge("parent_monitor_timer_active", 0);
 
-    // The notch player is hidden and dropped here once it exists.
+    if (notchPlayer_) {
+        notchPlayer_->hide();
+        notchPlayer_.reset();
+    }
 
     if (statusItem_) {
         if (StatusBar* bar = platformServices().statusBar) {

@@ -20,6 +20,7 @@ namespace corvix {
 
 class CorvixSettingsWindowController;
 class MenuBuilder;
+class NotchPlayerController;
 class StayOpenMenu;
 
 /// Owns every long-lived object of the running program and drives its life: launch, the
@@ -59,6 +60,8 @@ class AppDelegate final : public ApplicationDelegate,
     bool isRefreshing() const { return static_cast<bool>(refreshTask_); }
     bool hasParentWatch() const { return parentTimer_.has_value(); }
     MenuBuilder* builder() const { return builder_.get(); }
+    /// The notch player, from launch until termination.
+    NotchPlayerController* notchPlayer() const { return notchPlayer_.get(); }
     /// The settings window, once opened.
     CorvixSettingsWindowController* settingsWindowController() const {
         return settingsWindowController_.get();
@@ -81,7 +84,7 @@ class AppDelegate final : public ApplicationDelegate,
     bool isVisible() const;
     void setStatusItemIcon();
     void settleStatusItem();
-    /// Hides the notch player when its switch is turned off (it has none to hide yet).
+    /// Hides the notch player when its switch is turned off.
     void hideNotchPlayer();
     /// Runs `action` with the delegate when it still exists.
     std::function<void()> weakly(std::function<void(AppDelegate&)> action);
@@ -91,6 +94,7 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<OrbeluneClient> client_;
     std::unique_ptr<MenuBuilder> builder_;
     std::unique_ptr<MacControlStateStreamClient> stateStreamClient_;
+    std::unique_ptr<NotchPlayerController> notchPlayer_;
     std::optional<Timer> parentTimer_;
     std::optional<Timer> fallbackRefreshTimer_;
     TaskHandle refreshTask_;

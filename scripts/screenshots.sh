@@ -313,6 +313,32 @@ if [ -n "$music" ]; then
     sleep 0.5
 fi
 xdotool key Escape; sleep 0.3; xdotool key Escape; sleep 0.3
+
+# The notch player: the strip at the top of the screen while the demo's music plays, and the
+# card it opens into when the pointer rests on it. The menu closes first and opens again after.
+xdotool key Escape; sleep 0.5
+notch=""
+for _ in $(seq 30); do
+    notch=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
+        size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+        if [ "$size" = "195x32" ]; then echo "$w"; fi
+    done | head -1 || true)
+    [ -n "$notch" ] && break
+    sleep 0.2
+done
+if [ -n "$notch" ]; then
+    # Above other windows, on every desktop, out of the task bar: what the window manager sees.
+    xprop -id "$notch" _NET_WM_STATE _NET_WM_WINDOW_TYPE _NET_WM_DESKTOP WM_HINTS || true
+    shot 24-notch-strip
+    eval "$(xdotool getwindowgeometry --shell "$notch")"
+    hover $((X + 100)) $((Y + 16))
+    sleep 0.6  # the hover delay and the spring
+    shot 25-notch-card
+    xdotool mousemove 20 $((Y + 400))
+    sleep 4.5  # the card falls back to the strip
+else
+    echo "the notch player did not appear" >&2
+fi
 open_menu
 
 # Quit, the last row of the footer, ends the program cleanly.

@@ -6,6 +6,17 @@
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QWindow>
+
+#ifdef CORVIX_QT_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#endif
 
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/ViewHostWidget.h"
@@ -47,6 +58,83 @@ class WindowHost final : public ViewHostWidget {
     Window& window_;
 };
 
+#ifdef CORVIX_QT_XCB
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+/// Sends an EWMH request about `window` to the root window (how a mapped window asks the
+/// window manager for a state or a desktop).
+void sendRootMessage(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t type,
+                     std::uint32_t d0, std::uint32_t d1, std::uint32_t d2) {
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
+    if (!screen || type == XCB_ATOM_NONE) {
+        return;
+    }
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    event.data.data32[0] = d0;
+    event.data.data32[1] = d1;
+    event.data.data32[2] = d2;
+    event.data.data32[3] = 1;  // a normal application
+    xcb_send_event(connection, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
+/// Keeps a shown floating panel out of the task bar and the pager and on every desktop.
+void markFloatingPanel(QWidget* host, bool allDesktops) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !host->windowHandle() || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return;
+    }
+    xcb_connection_t* connection = x11->connection();
+    if (!connection) {
+        return;
+    }
+    const auto window = xcb_window_t(host->winId());
+    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    const xcb_atom_t skipTaskbar = internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
+    const xcb_atom_t skipPager = internAtom(connection, "_NET_WM_STATE_SKIP_PAGER");
+    const xcb_atom_t desktop = internAtom(connection, "_NET_WM_DESKTOP");
+    constexpr std::uint32_t kAllDesktops = 0xFFFFFFFFu;
+    // The properties, for a window manager that starts later and reads them; the messages, for
+    // one that runs now and owns them.
+    std::vector<xcb_atom_t> states;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, state, XCB_ATOM_ATOM, 0, 64), nullptr);
+    if (reply) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
+        std::free(reply);
+    }
+    for (xcb_atom_t atom : {skipTaskbar, skipPager}) {
+        if (std::find(states.begin(), states.end(), atom) == states.end()) {
+            states.push_back(atom);
+        }
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32,
+                        std::uint32_t(states.size()), states.data());
+    constexpr std::uint32_t kAdd = 1;
+    sendRootMessage(connection, window, state, kAdd, skipTaskbar, skipPager);
+    if (allDesktops) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, desktop, XCB_ATOM_CARDINAL,
+                            32, 1, &kAllDesktops);
+        sendRootMessage(connection, window, desktop, kAllDesktops, 0, 0);
+    }
+    xcb_flush(connection);
+}
+#endif
+
 class QtWindowPeer final : public WindowPeer {
   public:
     explicit QtWindowPeer(Window& window) : window_(window) { rebuild(); }
@@ -60,8 +148,15 @@ class QtWindowPeer final : public WindowPeer {
         }
         host_->show();
         host_->raise();
+#ifdef CORVIX_QT_XCB
+        if (window_.style() & WindowStyleNonactivatingPanel) {
+            markFloatingPanel(host_, window_.canJoinAllSpaces());
+        }
+#endif
     }
-    void orderOut() override { host_->hide(); }
+    void orderOut() override {
+        host_->hide();
+    }
     void frameChanged(const Rect& frame, const std::optional<WindowAnimation>& anim) override {
         QRect target = toQtScreenRect(frame);
         if (anim && anim->duration > 0 && host_->isVisible()) {
@@ -87,7 +182,9 @@ class QtWindowPeer final : public WindowPeer {
             host_->show();
         }
     }
-    void setNeedsDisplay() override { host_->update(); }
+    void setNeedsDisplay() override {
+        host_->update();
+    }
     void makeKey() override {
         host_->activateWindow();
         host_->raise();
@@ -130,6 +227,9 @@ class QtWindowPeer final : public WindowPeer {
             host_->setWindowFlags(flags);  // re-creates the native window: only on a change
         }
         host_->setAttribute(Qt::WA_TranslucentBackground, !window_.isOpaque());
+        // Showing a floating panel must not take the focus from the window the user types in.
+        host_->setAttribute(Qt::WA_ShowWithoutActivating,
+                            (style & WindowStyleNonactivatingPanel) != 0);
         host_->setWindowTitle(QString::fromStdString(window_.title()));
         setGeometry(toQtScreenRect(window_.frame()));
     }
@@ -163,6 +263,10 @@ Rect fromQtScreenRect(const QRect& r) {
 
 Point fromQtScreenPoint(const QPoint& p) {
     return {double(p.x()), double(primaryHeight() - p.y())};
+}
+
+bool QtWindowSystem::canPlaceFloatingWindows() const {
+    return QGuiApplication::platformName() != QLatin1String("wayland");
 }
 
 std::unique_ptr<WindowPeer> QtWindowSystem::makePeer(Window& window) {

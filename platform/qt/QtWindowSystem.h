@@ -18,6 +18,7 @@ Point fromQtScreenPoint(const QPoint& point);
 class QtWindowSystem final : public WindowSystem {
   public:
     std::unique_ptr<WindowPeer> makePeer(Window& window) override;
+    bool canPlaceFloatingWindows() const override;
 };
 
 }  // namespace corvix

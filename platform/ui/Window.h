@@ -53,6 +53,9 @@ class WindowSystem {
   public:
     virtual ~WindowSystem() = default;
     virtual std::unique_ptr<WindowPeer> makePeer(Window& window) = 0;
+    /// Whether the program may place its own windows and keep them above the others (a
+    /// Wayland compositor allows neither).
+    virtual bool canPlaceFloatingWindows() const { return true; }
 };
 
 /// A top-level window: style, level, frame in screen coordinates (y up from the bottom of the

@@ -92,5 +92,27 @@ TEST_F(QtWindowSystemTest, ClosingHidesAndOpeningAgainBringsAMinimisedWindowBack
     EXPECT_FALSE(host->isMinimized());
 }
 
+TEST_F(QtWindowSystemTest, AFloatingPanelStaysOnTopWithoutTakingFocusOrATaskbarEntry) {
+    Window window(Rect(100, 100, 195, 32), WindowStyleBorderless | WindowStyleNonactivatingPanel);
+    window.setTitle("Floating panel");
+    window.setLevel(WindowLevel::StatusBar);
+    window.setCanJoinAllSpaces(true);
+    window.setOpaque(false);
+    window.orderFront();
+    QWidget* host = topLevelTitled("Floating panel");
+    ASSERT_TRUE(host);
+    const Qt::WindowFlags flags = host->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+    // A tool window is left out of task bars and window switchers.
+    EXPECT_EQ(host->windowType(), Qt::Tool);
+    EXPECT_FALSE(flags.testFlag(Qt::WindowTransparentForInput));  // it still takes clicks
+    EXPECT_TRUE(host->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(host->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_FALSE(host->isActiveWindow());
+    window.orderOut();
+}
+
 }  // namespace
 }  // namespace corvix

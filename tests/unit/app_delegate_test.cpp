@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "menu/StayOpenMenu.h"
+#include "notch/NotchPlayerController.h"
 #include "platform/testing/HeadlessUiServices.h"
 
 namespace corvix {
@@ -360,6 +361,39 @@ TEST_F(AppDelegateTest, AnIconFileThatIsNotAnImageFallsBackToTheSymbol) {
                              platform.temp.write("icon.png", "not an image").string());
     launch();
     EXPECT_EQ(statusBar.items[0]->image()->accessibilityDescription(), "Orbelune OS");
+}
+
+}  // namespace
+}  // namespace corvix
+
+namespace corvix {
+namespace {
+
+constexpr const char* kMusicHome = R"({"status":true,"data":{"rooms":[],
+    "musicPlayer":{"available":true,"activePlayer":{"id":"sp","title":"Blue Train",
+                   "playback":"paused","durationMs":1000}}}})";
+
+TEST_F(AppDelegateTest, TheNotchPlayerShowsWithMusicAndSpacesFetchesLikeAnOpenMenu) {
+    launch();
+    ASSERT_NE(delegate->notchPlayer(), nullptr);
+    answerState(kMusicHome);
+    ASSERT_TRUE(delegate->notchPlayer()->isVisible());
+    delegate->refresh(false);
+    platform.loop.advance(1s);  // visible: one second, not twenty
+    EXPECT_EQ(stateFetches().size(), 2u);
+    answerState(kMusicHome);
+
+    platform.defaults.setValue(corvixNotchEnabledKey, false);
+    delegate->settingsTogglesChanged();
+    EXPECT_FALSE(delegate->notchPlayer()->isVisible());
+
+    platform.defaults.setValue(corvixNotchEnabledKey, true);
+    platform.loop.advance(20s);
+    answerState(kMusicHome);
+    EXPECT_TRUE(delegate->notchPlayer()->isVisible());
+    delegate->applicationWillTerminate();
+    EXPECT_EQ(delegate->notchPlayer(), nullptr);
+    EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("notch_visible"), 0);
 }
 
 }  // namespace
