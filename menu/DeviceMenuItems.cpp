@@ -767,32 +767,21 @@ void MenuBuilder::runCommandInOrder(const std::shared_ptr<CommandSequence>& sequ
     if (deviceId.empty() || command.empty()) {
         return;
     }
-    if (sequence->inFlight) {
-        // Only the newest value matters once the one on its way has landed; when that is the
-        // one on its way (a release where the drag ended), nothing more needs to go.
-        if (payload == sequence->sending) {
-            sequence->waiting.reset();
-        } else {
-            sequence->waiting = std::move(payload);
-        }
+    if (!sequence->begin(payload)) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
         return;
     }
-    sequence->inFlight = true;
-    sequence->sending = payload;
     auto outcome = commandOutcome();
     client.runCommand(
         deviceId, command, payload,
         [this, weak = lifetime_.weak(), sequence, deviceId, command, outcome](Result<void> result) {
-            sequence->inFlight = false;
+            auto next = sequence->finish();
             if (weak.expired()) {
                 return;
             }
-            if (sequence->waiting) {
+            if (next) {
                 // A newer value supersedes this answer, failure or not.
-                JsonObject next = std::move(*sequence->waiting);
-                sequence->waiting.reset();
-                runCommandInOrder(sequence, deviceId, command, std::move(next));
+                runCommandInOrder(sequence, deviceId, command, std::move(*next));
                 return;
             }
             outcome(std::move(result));

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hub/CommandSequence.h"
 #include "images/MusicArtwork.h"
 #include "menu/StayOpenMenu.h"
 #include "platform/Lifetime.h"
@@ -30,17 +31,6 @@ class OrbeluneToggleSwitch;
 
 /// Finds a row's record in a newer document of the same structure; null when it is not there.
 using RecordLocator = std::function<const JsonObject*(const JsonObject& state)>;
-
-/// One control's commands, sent one at a time so the hub applies them in order: while one is
-/// in flight only the newest value waits, and it goes out when the first ends.
-struct CommandSequence {
-    bool inFlight = false;
-    /// The payload on its way, while `inFlight`.
-    JsonObject sending;
-    std::optional<JsonObject> waiting;
-    /// The control's own value is the user's while this holds; the hub's may be behind.
-    bool busy() const { return inFlight || waiting.has_value(); }
-};
 
 /// Turns the state document into the status menu: the full menu, the loading and offline
 /// placeholders, and the row kinds the menu's sections share. Created once by the application

@@ -630,29 +630,20 @@ void MenuBuilder::runMusicCommandInOrder(const std::string& action, const JsonOb
         slot = std::make_shared<CommandSequence>();
     }
     const auto sequence = slot;
-    if (sequence->inFlight) {
-        if (payload == sequence->sending) {
-            sequence->waiting.reset();
-        } else {
-            sequence->waiting = std::move(payload);
-        }
+    if (!sequence->begin(payload)) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
         return;
     }
-    sequence->inFlight = true;
-    sequence->sending = payload;
     client.runMusicCommand(action, player, payload,
                            [this, weak = lifetime_.weak(), sequence, action, player,
                             outcome = musicOutcome()](Result<void> result) {
-                               sequence->inFlight = false;
+                               auto next = sequence->finish();
                                if (weak.expired()) {
                                    return;
                                }
-                               if (sequence->waiting) {
+                               if (next) {
                                    // A newer value supersedes this answer, failure or not.
-                                   JsonObject next = std::move(*sequence->waiting);
-                                   sequence->waiting.reset();
-                                   runMusicCommandInOrder(action, player, std::move(next));
+                                   runMusicCommandInOrder(action, player, std::move(*next));
                                    return;
                                }
                                outcome(std::move(result));

@@ -408,21 +408,16 @@ void NotchPlayerController::sendSequenced(CommandSequence& sequence, const std::
     if (!player_) {
         return;
     }
-    if (sequence.inFlight) {
-        sequence.waiting = std::move(payload);
+    if (!sequence.begin(payload)) {
         return;
     }
-    sequence.inFlight = true;
     client_.runMusicCommand(action, *player_, payload,
                             [weak = lifetime_.weak(), this, &sequence, action](Result<void>) {
                                 if (weak.expired()) {
                                     return;
                                 }
-                                sequence.inFlight = false;
-                                if (sequence.waiting) {
-                                    JsonObject next = std::move(*sequence.waiting);
-                                    sequence.waiting.reset();
-                                    sendSequenced(sequence, action, std::move(next));
+                                if (auto next = sequence.finish()) {
+                                    sendSequenced(sequence, action, std::move(*next));
                                 }
                             });
 }

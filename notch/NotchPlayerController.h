@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hub/CommandSequence.h"
 #include "images/MusicArtwork.h"
 #include "notch/NotchCompactView.h"
 #include "notch/PlayerCardView.h"
@@ -67,12 +68,6 @@ class NotchPlayerController {
     NotchArtworkLoader& artworkLoader() { return artwork_; }
 
   private:
-    /// A bar's commands go one at a time; while one is in flight only the newest waits.
-    struct CommandSequence {
-        bool inFlight = false;
-        std::optional<JsonObject> waiting;
-    };
-
     void showCompactView();
     void showExpandedView();
     void showInContainer(const std::shared_ptr<View>& view);
