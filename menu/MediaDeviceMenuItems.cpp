@@ -307,32 +307,16 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaHeaderItem(const JsonObject& device)
                 setBack();
                 return;
             }
-            client.runItem(itemId, desired, [this, weak, weakSwitch, setBack](Result<void> result) {
-                if (weak.expired()) {
-                    return;
-                }
-                if (result.ok()) {
-                    if (auto s = weakSwitch.lock()) {
-                        s->setEnabled(true);
-                    }
-                    if (refresh) {
-                        refresh();
-                    }
-                    return;
-                }
-                setBack();
-                const Error& failure = result.error();
-                if (isCancellationError(failure)) {
-                    return;
-                }
-                if (isUnsupportedError(failure)) {
-                    if (refresh) {
-                        refresh();
-                    }
-                    return;
-                }
-                showError(failure);
-            });
+            // Failures take the device rows' road: set back, then silent, quiet or alerted.
+            client.runItem(itemId, desired,
+                           [weakSwitch, outcome = commandOutcome(setBack)](Result<void> result) {
+                               if (result.ok()) {
+                                   if (auto s = weakSwitch.lock()) {
+                                       s->setEnabled(true);
+                                   }
+                               }
+                               outcome(std::move(result));
+                           });
         }));
         view->addSubview(toggleSwitch);
     }
