@@ -17,6 +17,7 @@
 #include "platform/ui/Appearance.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Symbols.h"
+#include "playback/LocalAudioPlayer.h"
 #include "settings/CorvixSettingsWindowController.h"
 #include "state/StateAccessors.h"
 
@@ -262,7 +263,8 @@ void AppDelegate::startRefresh() {
 void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
     if (result.ok()) {
         auto state = std::make_shared<const JsonObject>(std::move(result.value()));
-        // The local audio player follows the state here once it exists.
+        // Sound first: this computer plays when the hub routes its music here.
+        LocalAudioPlayer::shared().sync(*state, client_->baseURL());
         std::string signature = menuStructureSignature(*state);
         if (lastStructureSignature_ && *lastStructureSignature_ == signature) {
             // The same rows, the hub's new values: device and automation rows, then music.
@@ -342,6 +344,8 @@ void AppDelegate::applicationWillTerminate() {
         notchPlayer_->hide();
         notchPlayer_.reset();
     }
+    // The player belongs to the audio service, which ends with the application object.
+    LocalAudioPlayer::shared().stop();
 
     if (statusItem_) {
         if (StatusBar* bar = platformServices().statusBar) {

@@ -12,6 +12,7 @@
 #include "platform/PlatformServices.h"
 #include "platform/UserDefaults.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/qt/QtAudioService.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
 
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
         !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb;wayland");
     }
+
+    chooseQtMediaBackend();
 
     // Configuration comes from the environment only; Qt's own arguments are not offered.
     int qtArgc = 1;

@@ -16,6 +16,7 @@ class StatusBar;
 class ColorPanel;
 class Application;
 class ProcessControl;
+class AudioService;
 
 /// The platform services of this process, installed once at start-up (the Qt and curl set in
 /// the program, a headless set in tests). Non-owning: whoever installs them keeps them alive
@@ -26,7 +27,7 @@ struct PlatformServices {
     UserDefaults* defaults = nullptr;
     const Environment* environment = nullptr;
     AlertPresenter* alerts = nullptr;
-    // User-interface services (screens, appearance, workspace, audio) are added below.
+    // User-interface services; audio for playing the hub's stream here.
     WindowSystem* windows = nullptr;
     ScreenService* screens = nullptr;
     AppearanceService* appearance = nullptr;
@@ -36,6 +37,7 @@ struct PlatformServices {
     ColorPanel* colorPanel = nullptr;
     Application* application = nullptr;
     ProcessControl* processes = nullptr;
+    AudioService* audio = nullptr;
 };
 
 /// The installed services.

@@ -5,6 +5,7 @@
 #include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtAppearance.h"
 #include "platform/qt/QtApplication.h"
+#include "platform/qt/QtAudioService.h"
 #include "platform/qt/QtDesktopServices.h"
 #include "platform/qt/QtRunLoop.h"
 #include "platform/qt/QtStatusBar.h"
@@ -27,6 +28,7 @@ struct QtServices {
     QtColorPanel colorPanel;
     QtApplication application;
     PosixProcessControl processes;
+    QtAudioService audio;
 
     void installInto(PlatformServices& services) {
         services.runLoop = &runLoop;
@@ -40,6 +42,7 @@ struct QtServices {
         services.colorPanel = &colorPanel;
         services.application = &application;
         services.processes = &processes;
+        services.audio = &audio;
     }
 };
 

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/qt/QtAudioService.h"
+
 namespace corvix::testing {
 
 /// The available area of the offscreen screen every Qt test runs on.
@@ -31,6 +33,7 @@ inline QApplication& app() {
         static char name[] = "corvix_qt_tests";
         static char option[] = "-platform";
         static char* argv[] = {name, option, platform.data(), nullptr};
+        chooseQtMediaBackend();
         auto* created = new QApplication(argc, argv);
         std::filesystem::remove(config);
         return created;

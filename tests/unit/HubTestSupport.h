@@ -14,6 +14,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/testing/FakeHttpClient.h"
 #include "platform/testing/VirtualRunLoop.h"
+#include "playback/LocalAudioPlayer.h"
 
 namespace corvix::testing {
 
@@ -63,8 +64,10 @@ class HeadlessPlatform {
         installPlatformServices(services);
         RuntimeDiagnostics::resetMenuBar();
         resetSharedImageCaches();
+        LocalAudioPlayer::resetShared();
     }
     ~HeadlessPlatform() {
+        LocalAudioPlayer::resetShared();
         resetSharedImageCaches();
         RuntimeDiagnostics::resetMenuBar();
         installPlatformServices(previous_);

@@ -6,6 +6,7 @@
 #include "menu/StayOpenMenu.h"
 #include "notch/NotchPlayerController.h"
 #include "platform/testing/HeadlessUiServices.h"
+#include "platform/testing/RecordingAudioService.h"
 
 namespace corvix {
 namespace {
@@ -394,6 +395,44 @@ TEST_F(AppDelegateTest, TheNotchPlayerShowsWithMusicAndSpacesFetchesLikeAnOpenMe
     delegate->applicationWillTerminate();
     EXPECT_EQ(delegate->notchPlayer(), nullptr);
     EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("notch_visible"), 0);
+}
+
+constexpr const char* kMusicHere = R"({"status":true,"data":{"rooms":[],
+    "musicPlayer":{"available":true,"activePlayer":{"id":"here","title":"Blue Train",
+                   "targetType":"built_in_player","targetId":"orbelune_local_player",
+                   "streamUrl":"/media-services/library/stream/trk-1","playback":"playing",
+                   "volume":30}}}})";
+
+TEST_F(AppDelegateTest, ThisComputerPlaysWhileTheHubRoutesMusicHereUntilShutdown) {
+    RecordingAudioService audio;
+    PlatformServices services = platformServices();
+    services.audio = &audio;
+    installPlatformServices(services);
+    launch();
+    answerState(kMusicHere);
+    ASSERT_EQ(audio.liveCount(), 1);
+    EXPECT_EQ(audio.last()->url, "http://127.0.0.1:8080/media-services/library/stream/trk-1");
+    EXPECT_TRUE(audio.last()->playing);
+    EXPECT_DOUBLE_EQ(*audio.last()->volume, 0.3);
+
+    // A failed fetch says nothing about the music: the sound goes on.
+    delegate->refresh(true);
+    platform.loop.advance(20s);
+    answerState(R"({"status":false,"message":"busy"})");
+    EXPECT_EQ(audio.liveCount(), 1);
+
+    delegate->refresh(true);
+    platform.loop.advance(20s);
+    answerState(kMusicHome);  // the music moved to another player
+    EXPECT_EQ(audio.liveCount(), 0);
+
+    delegate->refresh(true);
+    platform.loop.advance(20s);
+    answerState(kMusicHere);
+    ASSERT_EQ(audio.liveCount(), 1);
+    application.terminate();
+    EXPECT_EQ(audio.liveCount(), 0);
+    EXPECT_FALSE(audio.last()->playing);
 }
 
 }  // namespace

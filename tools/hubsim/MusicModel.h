@@ -85,8 +85,10 @@ class MusicModel {
     const Track* currentTrack(const Player& player) const;
     const std::vector<std::string>& listenLater() const { return listenLater_; }
 
-  private:
+    /// The library's track with `id`, or null.
     const Track* track(const std::string& id) const;
+
+  private:
     Player* byTarget(const std::string& targetType, const std::string& targetId);
     Player* playerFromBody(const boost::json::object& body, const char* idKey,
                            const char* objectKey);

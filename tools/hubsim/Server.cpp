@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::string_view kApiPrefix = "/app/os/mac-control/";
 constexpr const char* kTokenHeader = "X-Mac-Control-Token";
+/// Samples per second of the library stream's tone.
+constexpr int kStreamSampleRate = 8000;
 
 /// Only SO_REUSEADDR: with httplib's default SO_REUSEPORT a second simulator would silently share
 /// the port with the first instead of failing to bind.
@@ -702,8 +704,16 @@ void Server::installRoutes() {
     http.Get("/os", dashboard);
     http.Get("/", dashboard);
 
+    // Media answers are logged like the API's, so a test sees what was fetched.
+    auto recorded = [this](httplib::Server::Handler handler) {
+        return [this, handler = std::move(handler)](const httplib::Request& req,
+                                                    httplib::Response& res) {
+            handler(req, res);
+            record(req, res.status);
+        };
+    };
     http.Get(R"(/media-services/artwork/([A-Za-z0-9._-]+)\.png)",
-             [](const httplib::Request& req, httplib::Response& res) {
+             recorded([](const httplib::Request& req, httplib::Response& res) {
                  int width = 600, height = 600;
                  if (req.has_param("size")) {
                      std::sscanf(req.get_param_value("size").c_str(), "%dx%d", &width, &height);
@@ -711,9 +721,9 @@ void Server::installRoutes() {
                  width = std::clamp(width, 1, 2000);
                  height = std::clamp(height, 1, 2000);
                  res.set_content(artworkPng(req.matches[1].str(), width, height), "image/png");
-             });
+             }));
     http.Get(R"(/media-services/app-icons/([A-Za-z0-9._-]+)\.png)",
-             [this](const httplib::Request& req, httplib::Response& res) {
+             recorded([this](const httplib::Request& req, httplib::Response& res) {
                  if (const int delay = faults().iconLatencyMs; delay > 0) {
                      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
                  }
@@ -729,18 +739,27 @@ void Server::installRoutes() {
                      return;
                  }
                  res.set_content(artworkPng("app-" + name, 400, 240), "image/png");
-             });
+             }));
     http.Get(R"(/media-services/library/stream/([A-Za-z0-9._-]+))",
-             [](const httplib::Request& req, httplib::Response& res) {
+             recorded([this](const httplib::Request& req, httplib::Response& res) {
                  const std::string id = req.matches[1].str();
-                 if (id.rfind("trk-", 0) != 0) {
+                 std::int64_t durationMs = 0;
+                 {
+                     std::lock_guard lock(modelMutex_);
+                     if (const Track* t = model_->music().track(id)) {
+                         durationMs = t->durationMs;
+                     }
+                 }
+                 if (durationMs <= 0) {
                      res.status = 404;
                      res.set_content("unknown track", "text/plain");
                      return;
                  }
+                 // As long as the track says, so a seek lands where the timeline shows; a low
+                 // rate keeps a five-minute tone near 5 MB. Ranges are answered by the server.
                  res.set_header("Cache-Control", "no-cache");
-                 res.set_content(sineWav(id, 4.0), "audio/wav");
-             });
+                 res.set_content(sineWav(id, durationMs / 1000.0, kStreamSampleRate), "audio/wav");
+             }));
 }
 
 }  // namespace hubsim

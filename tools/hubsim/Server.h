@@ -113,6 +113,8 @@ class Server {
     Faults faults() const;
     void setFaults(const Faults& faults);
 
+    /// The API's requests and the media answers (artwork, icons, the library stream), oldest
+    /// first.
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
     /// Event streams open right now, and every stream opened so far with the time it opened.
