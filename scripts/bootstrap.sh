@@ -13,6 +13,7 @@ packages=(
     xvfb xdotool tint2 openbox x11-utils x11-xserver-utils imagemagick curl
     desktop-file-utils appstream
     dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
+    weston
 )
 
 missing=()
