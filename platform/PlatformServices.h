@@ -16,6 +16,7 @@ class StatusBar;
 class ColorPanel;
 class Application;
 class ProcessControl;
+class MprisService;
 
 /// The platform services of this process, installed once at start-up (the Qt and curl set in
 /// the program, a headless set in tests). Non-owning: whoever installs them keeps them alive
@@ -36,6 +37,8 @@ struct PlatformServices {
     ColorPanel* colorPanel = nullptr;
     Application* application = nullptr;
     ProcessControl* processes = nullptr;
+    /// The desktop's media controls; none where the backend has no bus for them.
+    MprisService* mpris = nullptr;
 };
 
 /// The installed services.
