@@ -12,16 +12,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <filesystem>
-#include <fstream>
 
 #include "QtTestSupport.h"
-#include "Server.h"
-#include "desktop/MprisPlayerModel.h"
-#include "hub/OrbeluneClient.h"
-#include "platform/Environment.h"
-#include "platform/Json.h"
-#include "platform/PlatformServices.h"
-#include "platform/curl/CurlHttpClient.h"
 #include "platform/qt/QtMprisService.h"
 #include "platform/qt/QtRunLoop.h"
 
@@ -249,69 +241,47 @@ TEST_F(QtMprisServiceTest, ASecondCorvixOnTheBusTakesAnInstanceName) {
     EXPECT_EQ(first.ownedName(), QtMprisService::kServiceName);
 }
 
-TEST_F(QtMprisServiceTest, CallsAndWritesFromTheDesktopReachTheHub) {
-    hubsim::ServerOptions options;
-    options.token = "mpris-token";
-    hubsim::Server hub(options);
-    ASSERT_TRUE(hub.start()) << hub.lastError();
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("corvix-qt-mpris-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "token") << "mpris-token\n";
-    MapEnvironment environment;
-    environment.set("ORBELUNE_MAC_CONTROL_BASE_URL", hub.baseUrl());
-    environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", (dir / "token").string());
-    const PlatformServices previous = platformServices();
-    {
-        CurlHttpClient http(loop_);
-        PlatformServices services;
-        services.runLoop = &loop_;
-        services.http = &http;
-        services.environment = &environment;
-        installPlatformServices(services);
-        OrbeluneClient client(environment, http, loop_);
-        QtMprisService service(loop_, "corvix-test-mpris");
-        int refreshes = 0;
-        MprisPlayerModel model(service, client, [&] { ++refreshes; });
+TEST_F(QtMprisServiceTest, CallsAndWritesArriveWithTheirArguments) {
+    QtMprisService service(loop_, "corvix-test-mpris");
+    std::vector<MprisRequest> received;
+    service.setRequestHandler([&](const MprisRequest& r) { received.push_back(r); });
+    service.publish(playingSnapshot(loop_.wallClockMs()));
+    ASSERT_TRUE(waitFor([&] { return !service.ownedName().isEmpty(); }));
 
-        std::optional<Result<JsonObject>> state;
-        client.fetchState([&](Result<JsonObject> r) { state.emplace(std::move(r)); });
-        ASSERT_TRUE(waitFor([&] { return state.has_value(); }));
-        ASSERT_TRUE(state->ok());
-        model.update(&state->value(), std::nullopt);
-        ASSERT_TRUE(waitFor([&] { return !service.ownedName().isEmpty(); }));
+    using Kind = MprisRequest::Kind;
+    auto set = [&](const char* name, const QVariant& value) {
+        return call("org.freedesktop.DBus.Properties", "Set",
+                    {kPlayer, name, QVariant::fromValue(QDBusVariant(value))});
+    };
+    call(kPlayer, "Next");
+    call(kPlayer, "PlayPause");
+    call(kPlayer, "Seek", {QVariant::fromValue<qlonglong>(-5'000'000)});
+    call(kPlayer, "SetPosition",
+         {QVariant::fromValue(QDBusObjectPath("/os/orbelune/Corvix/track/t1")),
+          QVariant::fromValue<qlonglong>(7'000'000)});
+    EXPECT_EQ(set("Volume", 0.5).type(), QDBusMessage::ReplyMessage);
+    set("Shuffle", false);
+    set("LoopStatus", "Playlist");
+    set("LoopStatus", "Sometimes");  // not a loop status: nothing
+    call(kRoot, "Raise");
 
-        auto commands = [&] {
-            std::vector<JsonObject> bodies;
-            for (const auto& r : hub.requests()) {
-                auto parsed = parseJson(r.body);
-                if (r.method == "POST" && r.target.ends_with("/music/command") && parsed.ok() &&
-                    parsed.value().is_object()) {
-                    bodies.push_back(parsed.value().get_object());
-                }
-            }
-            return bodies;
-        };
-        EXPECT_EQ(call(kPlayer, "Next").type(), QDBusMessage::ReplyMessage);
-        ASSERT_TRUE(waitFor([&] { return commands().size() == 1 && refreshes == 1; }));
-        EXPECT_EQ(string(commands()[0], "action"), "next");
-        EXPECT_FALSE(string(commands()[0], "targetId").empty());
-
-        const QDBusMessage written =
-            call("org.freedesktop.DBus.Properties", "Set",
-                 {kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.5))});
-        EXPECT_EQ(written.type(), QDBusMessage::ReplyMessage)
-            << written.errorMessage().toStdString();
-        ASSERT_TRUE(waitFor([&] { return commands().size() == 2; }));
-        EXPECT_EQ(string(commands()[1], "action"), "set_volume");
-        EXPECT_EQ(commands()[1].at("volume"), json::value(50));
-        EXPECT_DOUBLE_EQ(property(kPlayer, "Volume").toDouble(), 0.5)
-            << "the desktop sees its own value at once";
-        ASSERT_TRUE(waitFor([&] { return refreshes == 2; }));
-        installPlatformServices(previous);
+    ASSERT_EQ(received.size(), 7u);
+    const Kind kinds[] = {Kind::Next,      Kind::PlayPause,  Kind::Seek,         Kind::SetPosition,
+                          Kind::SetVolume, Kind::SetShuffle, Kind::SetLoopStatus};
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        EXPECT_EQ(received[i].kind, kinds[i]) << i;
     }
-    hub.stop();
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(received[2].offsetUs, -5'000'000);
+    EXPECT_EQ(received[3].trackId, "/os/orbelune/Corvix/track/t1");
+    EXPECT_EQ(received[3].positionUs, 7'000'000);
+    EXPECT_DOUBLE_EQ(received[4].volume, 0.5);
+    EXPECT_FALSE(received[5].shuffle);
+    EXPECT_EQ(received[6].loopStatus, MprisLoopStatus::Playlist);
+
+    // A withdrawn player takes no calls.
+    service.publish(std::nullopt);
+    call(kPlayer, "Next");
+    EXPECT_EQ(received.size(), 7u);
 }
 
 TEST(QtMprisServiceWithoutABus, IsUnavailableAndDoesNothing) {
