@@ -6,10 +6,12 @@
 #include "app/LaunchConfiguration.h"
 #include "app/RuntimeDiagnostics.h"
 #include "app/StructureSignature.h"
+#include "desktop/MprisPlayerModel.h"
 #include "menu/MenuBuilder.h"
 #include "menu/StayOpenMenu.h"
 #include "notch/NotchPlayerController.h"
 #include "platform/Environment.h"
+#include "platform/MprisService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ProcessControl.h"
 #include "platform/Url.h"
@@ -71,6 +73,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     setStatusItemIcon();
 
     notchPlayer_ = std::make_unique<NotchPlayerController>(*client_);
+
+    if (MprisService* mpris = services.mpris) {
+        if (mpris->available()) {
+            mprisPlayer_ = std::make_unique<MprisPlayerModel>(
+                *mpris, *client_, weakly([](AppDelegate& d) { d.refresh(false); }));
+        } else {
+            diagnostics().event("mpris_unavailable");
+        }
+    }
 
     builder_ = std::make_unique<MenuBuilder>(
         kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_,
@@ -281,6 +292,7 @@ void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
         if (notchPlayer_) {
             notchPlayer_->update(*state);
         }
+        publishMediaControls(state.get());
         diagnostics().event("refresh_completed");
         diagnostics().gauge(
             "last_refresh_duration_ms",
@@ -293,6 +305,7 @@ void AppDelegate::finishRefresh(Result<JsonObject> result, Duration startedAt) {
             statusItem_->setToolTip("Orbelune OS is not reachable\n" + result.error().description);
         }
         diagnostics().count("refresh_failed");
+        publishMediaControls(nullptr);
     }
     refreshTask_ = TaskHandle();
     diagnostics().gauge("refresh_active", 0);
@@ -309,6 +322,12 @@ void AppDelegate::settleStatusItem() {
     statusItem_->setToolTip("Orbelune OS");
     statusItem_->setImagePosition(ImagePosition::ImageOnly);
     statusItem_->setLength(StatusItem::SquareLength);
+}
+
+void AppDelegate::publishMediaControls(const JsonObject* state) {
+    if (mprisPlayer_ && builder_) {
+        mprisPlayer_->update(state, builder_->localActiveMusicPlayerId);
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -346,6 +365,11 @@ void AppDelegate::applicationWillTerminate() {
     }
     // The player belongs to the audio service, which ends with the application object.
     LocalAudioPlayer::shared().stop();
+
+    if (mprisPlayer_) {
+        mprisPlayer_->update(nullptr, std::nullopt);
+        mprisPlayer_.reset();
+    }
 
     if (statusItem_) {
         if (StatusBar* bar = platformServices().statusBar) {

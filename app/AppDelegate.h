@@ -20,6 +20,7 @@ namespace corvix {
 
 class CorvixSettingsWindowController;
 class MenuBuilder;
+class MprisPlayerModel;
 class NotchPlayerController;
 class StayOpenMenu;
 
@@ -62,6 +63,8 @@ class AppDelegate final : public ApplicationDelegate,
     MenuBuilder* builder() const { return builder_.get(); }
     /// The notch player, from launch until termination.
     NotchPlayerController* notchPlayer() const { return notchPlayer_.get(); }
+    /// The desktop's media controls, from launch while the platform has a bus for them.
+    MprisPlayerModel* mprisPlayer() const { return mprisPlayer_.get(); }
     /// The settings window, once opened.
     CorvixSettingsWindowController* settingsWindowController() const {
         return settingsWindowController_.get();
@@ -86,6 +89,8 @@ class AppDelegate final : public ApplicationDelegate,
     void settleStatusItem();
     /// Hides the notch player when its switch is turned off.
     void hideNotchPlayer();
+    /// Shows the menu's music player on the desktop's media controls; none withdraws it.
+    void publishMediaControls(const JsonObject* state);
     /// Runs `action` with the delegate when it still exists.
     std::function<void()> weakly(std::function<void(AppDelegate&)> action);
 
@@ -95,6 +100,7 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<MenuBuilder> builder_;
     std::unique_ptr<MacControlStateStreamClient> stateStreamClient_;
     std::unique_ptr<NotchPlayerController> notchPlayer_;
+    std::unique_ptr<MprisPlayerModel> mprisPlayer_;
     std::optional<Timer> parentTimer_;
     std::optional<Timer> fallbackRefreshTimer_;
     TaskHandle refreshTask_;

@@ -13,6 +13,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/qt/QtAudioService.h"
+#include "platform/qt/QtMprisService.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
 
@@ -64,12 +65,15 @@ int main(int argc, char** argv) {
     ProcessEnvironment environment;
     JsonFileUserDefaults defaults(JsonFileUserDefaults::defaultPath(environment));
     CurlHttpClient http(qt.runLoop);
+    // Media keys and the desktop's media widgets; without a session bus it stays unavailable.
+    QtMprisService mpris(qt.runLoop);
 
     PlatformServices services;
     qt.installInto(services);
     services.http = &http;
     services.defaults = &defaults;
     services.environment = &environment;
+    services.mpris = &mpris;
     installPlatformServices(services);
 
     int status = 0;

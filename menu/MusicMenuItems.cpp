@@ -67,16 +67,6 @@ std::string plural(std::int64_t count, std::string_view noun) {
     return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }
 
-double durationOf(const JsonObject& player) {
-    const double duration = optionalDouble(player, "durationMs").value_or(0);
-    return std::isfinite(duration) ? std::max(duration, 0.0) : 0.0;
-}
-
-double volumeOf(const JsonObject& player) {
-    const double volume = optionalDouble(player, "volume").value_or(100);
-    return std::isfinite(volume) ? std::clamp(volume, 0.0, 100.0) : 100.0;
-}
-
 std::string volumeText(double volume) {
     return std::to_string(static_cast<int>(std::round(volume)));
 }
@@ -193,7 +183,7 @@ void MenuBuilder::addMusicPlayer(const JsonObject& musicPlayer, StayOpenMenu& pa
     submenu->addItem(musicNowPlayingItem(active));
     submenu->addItem(MenuItem::separator());
     submenu->addItem(musicTransportItem(active));
-    if (durationOf(active) > 0) {
+    if (musicDurationMs(active) > 0) {
         submenu->addItem(musicTimelineItem(active));
     }
     submenu->addItem(musicOptionsItem(active));
@@ -337,7 +327,7 @@ std::shared_ptr<Button> MenuBuilder::addMusicButton(View& view, std::string_view
 std::shared_ptr<MenuItem> MenuBuilder::musicTransportItem(const JsonObject& active) {
     auto view = std::make_shared<View>(Rect(0, 0, width, 46));
     view->addSubview(controlPanel(46, true));
-    const bool enabled = !identifierText(active, "targetId").empty();
+    const bool enabled = musicAcceptsCommands(active);
     // Each click acts on the player shown at that moment.
     auto send = [this, active](std::string action) {
         const JsonObject player = activeMusicPlayer.value_or(active);
@@ -346,19 +336,19 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTransportItem(const JsonObject& acti
     };
     addMusicButton(*view, "backward.end.fill", Rect(62, 8, 48, 28), BezelStyle::Rounded, enabled,
                    [send] { send("previous"); });
-    const bool playing = string(active, "playback") == "playing";
+    const bool playing = musicIsPlaying(active);
     auto playPause =
         addMusicButton(*view, playing ? "pause.fill" : "play.fill", Rect(133, 5, 60, 34),
                        BezelStyle::RegularSquare, enabled, [this, send, active] {
                            const JsonObject player = activeMusicPlayer.value_or(active);
-                           send(string(player, "playback") == "playing" ? "pause" : "resume");
+                           send(musicIsPlaying(player) ? "pause" : "resume");
                        });
     addMusicButton(*view, "forward.end.fill", Rect(216, 8, 48, 28), BezelStyle::Rounded, enabled,
                    [send] { send("next"); });
 
     playbackUpdateHandlers.push_back([weakButton = weakOf(playPause)](const JsonObject& newer) {
         if (auto button = weakButton.lock()) {
-            const bool nowPlaying = string(newer, "playback") == "playing";
+            const bool nowPlaying = musicIsPlaying(newer);
             showSymbol(*button, nowPlaying ? ShuffleLook{"pause.fill", "Pause"}
                                            : ShuffleLook{"play.fill", "Play"});
         }
@@ -369,7 +359,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTransportItem(const JsonObject& acti
 std::shared_ptr<MenuItem> MenuBuilder::musicTimelineItem(const JsonObject& active) {
     auto view = std::make_shared<View>(Rect(0, 0, width, 40));
     view->addSubview(controlPanel(40, false));
-    const double duration = durationOf(active);
+    const double duration = musicDurationMs(active);
     const double position = std::clamp(musicPosition(active), 0.0, duration);
     auto positionLabel = rowLabel(formatDuration(position), Rect(18, 20, 46, 17), Font::system(12),
                                   secondaryLabelColor());
@@ -415,7 +405,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTimelineItem(const JsonObject& activ
         if (!s || !p || !d || s->isTracking() || sequence->busy()) {
             return;
         }
-        const double newDuration = durationOf(newer);
+        const double newDuration = musicDurationMs(newer);
         const double newPosition = std::clamp(musicPosition(newer), 0.0, newDuration);
         s->setMaxValue(newDuration);
         s->setDoubleValue(newPosition);
@@ -542,7 +532,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicVolumeItem(const JsonObject& active)
         symbolView("speaker.wave.2.fill", Rect(19, 13, 16, 16), secondaryLabelColor()));
     view->addSubview(
         rowLabel("Volume", Rect(44, 13, 62, 17), Font::system(12), secondaryLabelColor()));
-    const double volume = volumeOf(active);
+    const double volume = musicVolume(active);
     auto slider = std::make_shared<StayOpenSlider>(Rect(112, 10, 158, 22));
     slider->stayOpenMenu = menu;
     slider->setMinValue(0);
@@ -582,8 +572,8 @@ std::shared_ptr<MenuItem> MenuBuilder::musicVolumeItem(const JsonObject& active)
         if (!s || !label || s->isTracking() || sequence->busy()) {
             return;
         }
-        s->setDoubleValue(volumeOf(newer));
-        label->setStringValue(volumeText(volumeOf(newer)));
+        s->setDoubleValue(musicVolume(newer));
+        label->setStringValue(volumeText(musicVolume(newer)));
     });
     return itemWithView("Music volume", view);
 }

@@ -17,6 +17,7 @@ class ColorPanel;
 class Application;
 class ProcessControl;
 class AudioService;
+class MprisService;
 
 /// The platform services of this process, installed once at start-up (the Qt and curl set in
 /// the program, a headless set in tests). Non-owning: whoever installs them keeps them alive
@@ -37,7 +38,10 @@ struct PlatformServices {
     ColorPanel* colorPanel = nullptr;
     Application* application = nullptr;
     ProcessControl* processes = nullptr;
+    /// Plays the hub's stream on this computer; none without sound.
     AudioService* audio = nullptr;
+    /// The desktop's media controls; none where the backend has no bus for them.
+    MprisService* mpris = nullptr;
 };
 
 /// The installed services.

@@ -12,7 +12,7 @@ packages=(
     fonts-material-design-icons-iconfont fonts-dejavu-core
     xvfb xdotool tint2 openbox x11-utils x11-xserver-utils imagemagick curl
     desktop-file-utils appstream
-    dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
+    dbus at-spi2-core gir1.2-atspi-2.0 python3-gi libglib2.0-bin
     weston
 )
 

@@ -42,10 +42,6 @@ std::string metadataString(const JsonObject& player, std::string_view key) {
     return metadata ? string(*metadata, key) : std::string();
 }
 
-double durationMs(const JsonObject& player) {
-    return nonNegative(player, "durationMs");
-}
-
 }  // namespace
 
 double musicNowMs() {
@@ -85,9 +81,26 @@ std::string musicSourceLine(const JsonObject& player) {
     return line.empty() ? string(player, "label", "Orbelune Music") : line;
 }
 
+bool musicIsPlaying(const JsonObject& player) {
+    return playbackState(player) == "playing";
+}
+
+double musicDurationMs(const JsonObject& player) {
+    return nonNegative(player, "durationMs");
+}
+
+double musicVolume(const JsonObject& player) {
+    const double volume = optionalDouble(player, "volume").value_or(100);
+    return std::isfinite(volume) ? std::clamp(volume, 0.0, 100.0) : 100.0;
+}
+
+bool musicAcceptsCommands(const JsonObject& player) {
+    return !identifierText(player, "targetId").empty();
+}
+
 double musicPosition(const JsonObject& player, double nowMs) {
     double position = nonNegative(player, "positionMs");
-    const double duration = durationMs(player);
+    const double duration = musicDurationMs(player);
     if (playbackState(player) == "playing") {
         const std::optional<double> updated = optionalDouble(player, "lastUpdatedAt");
         if (updated && *updated > 0) {
@@ -106,7 +119,7 @@ double musicPosition(const JsonObject& player) {
 }
 
 double musicProgressFraction(const JsonObject& player, double nowMs) {
-    const double duration = durationMs(player);
+    const double duration = musicDurationMs(player);
     if (duration <= 0) {
         return 0;
     }
@@ -336,7 +349,7 @@ JsonObject projectedMusicPlayer(const JsonObject& player, std::string_view actio
         }
     } else if (action == "seek") {
         if (auto target = optionalDouble(payload, "positionMs"); target && std::isfinite(*target)) {
-            const double duration = durationMs(player);
+            const double duration = musicDurationMs(player);
             double clamped = std::max(*target, 0.0);
             if (duration > 0) {
                 clamped = std::min(clamped, duration);

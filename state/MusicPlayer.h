@@ -38,6 +38,14 @@ std::string normalizedRepeatMode(const JsonObject& player);
 bool musicMuted(const JsonObject& player);
 /// "shuffle"; off when absent.
 bool musicShuffle(const JsonObject& player);
+/// "playback" is "playing", in any letter case.
+bool musicIsPlaying(const JsonObject& player);
+/// "durationMs" when it is a positive finite number, else 0 (no length given).
+double musicDurationMs(const JsonObject& player);
+/// "volume" limited to 0..100; 100 when absent or not a finite number.
+double musicVolume(const JsonObject& player);
+/// The player has a "targetId" the hub's music commands can name.
+bool musicAcceptsCommands(const JsonObject& player);
 
 /// The stream location: "streamUrl", else "metadata"."uri".
 std::string musicStreamLocation(const JsonObject& player);

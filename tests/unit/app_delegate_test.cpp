@@ -3,10 +3,12 @@
 #include "MenuTestSupport.h"
 #include "app/AppDelegate.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "desktop/MprisPlayerModel.h"
 #include "menu/StayOpenMenu.h"
 #include "notch/NotchPlayerController.h"
 #include "platform/testing/HeadlessUiServices.h"
 #include "platform/testing/RecordingAudioService.h"
+#include "platform/testing/RecordingMprisService.h"
 
 namespace corvix {
 namespace {
@@ -433,6 +435,49 @@ TEST_F(AppDelegateTest, ThisComputerPlaysWhileTheHubRoutesMusicHereUntilShutdown
     application.terminate();
     EXPECT_EQ(audio.liveCount(), 0);
     EXPECT_FALSE(audio.last()->playing);
+}
+
+TEST_F(AppDelegateTest, TheDesktopMediaControlsShowEachFetchedPlayer) {
+    RecordingMprisService mpris;
+    PlatformServices services = platformServices();
+    services.mpris = &mpris;
+    installPlatformServices(services);
+    launch();
+    ASSERT_NE(delegate->mprisPlayer(), nullptr);
+    EXPECT_TRUE(mpris.published.empty()) << "nothing to show before the first fetch";
+    answerState(kMusicHome);
+    ASSERT_TRUE(mpris.current());
+    EXPECT_EQ(mpris.current()->metadata.title, "Blue Train");
+    EXPECT_EQ(mpris.current()->playbackStatus, MprisPlaybackStatus::Paused);
+
+    // An unreachable hub withdraws the player, and its return brings it back.
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    answerState("{}", 500);
+    EXPECT_FALSE(mpris.current());
+    delegate->refresh(true);
+    platform.loop.runUntilIdle();
+    answerState(kMusicHome);
+    EXPECT_TRUE(mpris.current());
+
+    delegate->applicationWillTerminate();
+    EXPECT_EQ(delegate->mprisPlayer(), nullptr);
+    EXPECT_FALSE(mpris.current()) << "withdrawn at the end";
+}
+
+TEST_F(AppDelegateTest, WithoutABusTheMediaControlsAreAbsentAndSaySoOnce) {
+    RecordingMprisService mpris;
+    mpris.isAvailable = false;
+    PlatformServices services = platformServices();
+    services.mpris = &mpris;
+    installPlatformServices(services);
+    launch();
+    answerState(kMusicHome);
+    EXPECT_EQ(delegate->mprisPlayer(), nullptr);
+    EXPECT_EQ(counter("mpris_unavailable"), 1);
+    EXPECT_TRUE(mpris.published.empty());
+    EXPECT_FALSE(mpris.hasHandler());
+    EXPECT_EQ(counter("refresh_completed"), 1) << "start-up goes on as before";
 }
 
 }  // namespace

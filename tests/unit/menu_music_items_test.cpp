@@ -263,6 +263,14 @@ TEST_F(MenuMusicItemsTest, TransportActsOnTheShownPlayerAndFlipsAtOnce) {
     EXPECT_FALSE(button("Music playback options", 2).isEnabled());
 }
 
+TEST_F(MenuMusicItemsTest, APlaybackWordInCapitalsStillCountsAsPlaying) {
+    build(withActive([](JsonObject& a) { a["playback"] = "Playing"; }));
+    EXPECT_EQ(symbolOf(button("Music transport", 1)), "pause.fill");
+    button("Music transport", 1).performClick();
+    ASSERT_EQ(requestsTo("/music/command").size(), 1u);
+    EXPECT_EQ(sentValue(bodyOf(requestsTo("/music/command")[0]), "action"), "pause");
+}
+
 TEST_F(MenuMusicItemsTest, SlidersSendWholeNumbersOnRelease) {
     auto& volume = *findSubview<StayOpenSlider>(rowView(music(), "Music volume"));
     EXPECT_FALSE(volume.isContinuous());
