@@ -77,7 +77,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (MprisService* mpris = services.mpris) {
         if (mpris->available()) {
             mprisPlayer_ = std::make_unique<MprisPlayerModel>(
-                *mpris, *client_, weakly([](AppDelegate& d) { d.refresh(false); }));
+                // A press of a media key is answered at once, even with the menu closed.
+                *mpris, *client_, weakly([](AppDelegate& d) { d.refresh(true); }));
         } else {
             diagnostics().event("mpris_unavailable");
         }
@@ -138,7 +139,7 @@ void AppDelegate::startFallbackRefreshTimer() {
         fallbackRefreshTimer_->cancel();
     }
     fallbackRefreshTimer_ =
-        loop_.every(kFallbackRefreshInterval, weakly([](AppDelegate& d) { d.refresh(false); }));
+        loop_.every(kFallbackRefreshInterval, weakly([](AppDelegate& d) { d.refresh(true); }));
     diagnostics().gauge("fallback_refresh_timer_active", 1);
 }
 

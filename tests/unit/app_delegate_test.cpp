@@ -480,5 +480,33 @@ TEST_F(AppDelegateTest, WithoutABusTheMediaControlsAreAbsentAndSaySoOnce) {
     EXPECT_EQ(counter("refresh_completed"), 1) << "start-up goes on as before";
 }
 
+TEST_F(AppDelegateTest, AMediaKeyShowsItsResultWithoutWaitingForTheClosedMenusSpacing) {
+    RecordingMprisService mpris;
+    PlatformServices services = platformServices();
+    services.mpris = &mpris;
+    installPlatformServices(services);
+    launch();
+    answerState(R"({"status":true,"data":{"rooms":[],
+        "musicPlayer":{"available":true,"activePlayer":{"id":"sp","targetId":"kitchen",
+                       "targetType":"speaker","title":"Blue Train","playback":"playing"}}}})");
+    const std::size_t fetches = stateFetches().size();
+    MprisRequest next;
+    next.kind = MprisRequest::Kind::Next;
+    mpris.call(next);
+    platform.loop.runUntilIdle();
+    std::shared_ptr<FakeHttpClient::Transfer> command;
+    for (const auto& t : platform.http.transfers()) {
+        if (t->request.method == "POST" && !t->finished) {
+            command = t;
+        }
+    }
+    ASSERT_TRUE(command);
+    platform.http.respond(command, 200, R"({"status":true})");
+    platform.loop.runUntilIdle();
+    // With the menu closed a refresh would wait twenty seconds; the key's does not.
+    ASSERT_EQ(stateFetches().size(), fetches + 1);
+    EXPECT_FALSE(stateFetches().back()->finished);
+}
+
 }  // namespace
 }  // namespace corvix
