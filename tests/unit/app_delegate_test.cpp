@@ -506,6 +506,7 @@ TEST_F(AppDelegateTest, AMediaKeyShowsItsResultWithoutWaitingForTheClosedMenusSp
     // With the menu closed a refresh would wait twenty seconds; the key's does not.
     ASSERT_EQ(stateFetches().size(), fetches + 1);
     EXPECT_FALSE(stateFetches().back()->finished);
+    delegate->applicationWillTerminate();  // before the test's media service goes
 }
 
 }  // namespace
