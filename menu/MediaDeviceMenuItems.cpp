@@ -672,49 +672,48 @@ void MenuBuilder::loadMissingMediaAppIcons(const std::vector<JsonObject>& apps) 
         }
         diagnostics.event("media_app_icon_load_started");
         const auto weak = lifetime_.weak();
-        mediaAppIconTasks[key] = fetchMusicArtwork(
-            address,
-            [this, weak, key](ArtworkFetchResult result) {
-                using Outcome = ArtworkFetchResult::Outcome;
-                // A cancelled download leaves no trace, even when its bytes arrived.
-                if (weak.expired() || result.outcome == Outcome::Cancelled) {
-                    return;
+        mediaAppIconTasks[key] = fetchMediaAppIcon(address, [this, weak,
+                                                             key](MediaAppIconFetchResult result) {
+            // A cancelled download leaves no trace, even when its bytes arrived.
+            if (weak.expired() ||
+                (!result.image.ok() && isCancellationError(result.image.error()))) {
+                return;
+            }
+            auto running = mediaAppIconTasks.find(key);
+            if (running == mediaAppIconTasks.end() ||
+                running->second.state().get() != result.task) {
+                return;
+            }
+            mediaAppIconTasks.erase(running);
+            // Never shown: the tile keeps its symbol, and the failure is only counted.
+            auto& events = RuntimeDiagnostics::menuBar();
+            if (!result.image.ok()) {
+                events.count("media_app_icon_load_failed");
+                return;
+            }
+            const ImagePtr& image = result.image.value();
+            CostLimitedImageCache& icons = sharedMediaAppIconCache();
+            icons.insert(image, key);
+            events.event("media_app_icon_load_completed");
+            events.gauge("media_app_icon_cache_entries", icons.count());
+            for (const auto& [deviceId, grids] : mediaAppGrids) {
+                auto cached = mediaAppCache.find(deviceId);
+                if (!mediaAppsModeDeviceIds.contains(deviceId) || cached == mediaAppCache.end()) {
+                    continue;
                 }
-                auto running = mediaAppIconTasks.find(key);
-                if (running == mediaAppIconTasks.end() ||
-                    running->second.state().get() != result.task) {
-                    return;
-                }
-                mediaAppIconTasks.erase(running);
-                auto& events = RuntimeDiagnostics::menuBar();
-                if (result.outcome != Outcome::Stored || !result.image) {
-                    events.count("media_app_icon_load_failed");
-                    return;
-                }
-                CostLimitedImageCache& icons = sharedMediaAppIconCache();
-                icons.insert(result.image, key);
-                events.event("media_app_icon_load_completed");
-                events.gauge("media_app_icon_cache_entries", icons.count());
-                for (const auto& [deviceId, grids] : mediaAppGrids) {
-                    auto cached = mediaAppCache.find(deviceId);
-                    if (!mediaAppsModeDeviceIds.contains(deviceId) ||
-                        cached == mediaAppCache.end()) {
+                for (const auto& weakGrid : grids) {
+                    auto grid = weakGrid.lock();
+                    if (!grid) {
                         continue;
                     }
-                    for (const auto& weakGrid : grids) {
-                        auto grid = weakGrid.lock();
-                        if (!grid) {
-                            continue;
-                        }
-                        for (const JsonObject& app : cached->second) {
-                            if (mediaAppIconKey(app) == key) {
-                                grid->updateImage(identifierText(app, "id"), key, result.image);
-                            }
+                    for (const JsonObject& app : cached->second) {
+                        if (mediaAppIconKey(app) == key) {
+                            grid->updateImage(identifierText(app, "id"), key, image);
                         }
                     }
                 }
-            },
-            kMediaAppIconPixelDimension);
+            }
+        });
     }
 }
 

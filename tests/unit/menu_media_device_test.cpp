@@ -458,6 +458,67 @@ TEST_F(MediaDeviceMenuTest, TileLaunchesTheAppWithoutRefresh) {
     EXPECT_EQ(menu.refreshes, 0);
 }
 
+TEST_F(MediaDeviceMenuTest, AnIconDownloadEndsWithItsPictureOrWhyThereIsNone) {
+    const Error refused{kUrlErrorDomain, kUrlErrorCannotConnectToHost, "down"};
+    struct Case {
+        const char* name;
+        std::optional<int> status;  // none: the transfer fails
+        std::string body;
+        bool cancelFirst;
+        std::optional<Error> error;  // none: a picture
+    } cases[] = {
+        {"picture", 200, png(512, 320), false, std::nullopt},
+        {"not a picture", 200, "<html>no icon</html>", false, mediaAppIconUndecodableError()},
+        {"error page with a picture", 404, png(64, 64), false, mediaAppIconUndecodableError()},
+        {"transfer failed", std::nullopt, "", false, refused},
+        {"cancelled, answered anyway", 200, png(64, 64), true, cancellationError()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<MediaAppIconFetchResult> ended;
+        TaskHandle task = fetchMediaAppIcon("http://icons.example/a.png",
+                                            [&](MediaAppIconFetchResult r) { ended = r; });
+        auto transfer = menu.platform.http.last();
+        EXPECT_TRUE(transfer->request.headers.empty());
+        if (c.cancelFirst) {
+            task.cancel();
+        }
+        if (!transfer->finished) {
+            if (c.status) {
+                answer(transfer, *c.status, c.body);
+            } else {
+                menu.platform.http.respond(transfer, refused);
+                menu.platform.loop.runUntilIdle();
+            }
+        }
+        menu.platform.loop.runUntilIdle();
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(ended->task, task.state().get());
+        if (c.error) {
+            ASSERT_FALSE(ended->image.ok());
+            EXPECT_EQ(ended->image.error(), *c.error);
+        } else {
+            ASSERT_TRUE(ended->image.ok());
+            EXPECT_EQ(ended->image.value()->bitmaps()[0].pixelsWide, 256);
+        }
+    }
+    EXPECT_EQ(mediaAppIconUndecodableError(),
+              (Error{"OrbeluneMenuBar", 5, "App icon could not be decoded"}));
+}
+
+TEST_F(MediaDeviceMenuTest, AnIconThatIsNotAPictureIsCountedAndNeverShown) {
+    showApps(R"([{"id":"r","name":"Radio","iconUrl":"http://icons.example/garbled.png"}])");
+    auto* grid = dynamic_cast<MediaAppGridView*>(&rowView(device("Den Apple TV"), "Apps"));
+    ASSERT_NE(grid, nullptr);
+    answer(requestsTo("garbled.png").at(0), 200, "<html>no icon</html>");
+    EXPECT_EQ(counter("media_app_icon_load_failed"), 1);
+    EXPECT_EQ(counter("media_app_icon_load_completed"), 0);
+    EXPECT_TRUE(menu.builder->mediaAppIconTasks.empty());
+    EXPECT_FALSE(sharedMediaAppIconCache().image("http://icons.example/garbled.png"));
+    EXPECT_FALSE(grid->tile("r")->model().image);
+    EXPECT_TRUE(menu.alerts.shown.empty());
+}
+
 TEST(MediaAppTileLayoutTest, ThreeTilesARowAndTheGridStopsGrowingAt320) {
     const MediaAppTileLayout layout(326);
     EXPECT_EQ(layout.tileWidth, 91);
