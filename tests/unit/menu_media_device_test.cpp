@@ -506,19 +506,6 @@ TEST_F(MediaDeviceMenuTest, AnIconDownloadEndsWithItsPictureOrWhyThereIsNone) {
               (Error{"OrbeluneMenuBar", 5, "App icon could not be decoded"}));
 }
 
-TEST_F(MediaDeviceMenuTest, AnIconThatIsNotAPictureIsCountedAndNeverShown) {
-    showApps(R"([{"id":"r","name":"Radio","iconUrl":"http://icons.example/garbled.png"}])");
-    auto* grid = dynamic_cast<MediaAppGridView*>(&rowView(device("Den Apple TV"), "Apps"));
-    ASSERT_NE(grid, nullptr);
-    answer(requestsTo("garbled.png").at(0), 200, "<html>no icon</html>");
-    EXPECT_EQ(counter("media_app_icon_load_failed"), 1);
-    EXPECT_EQ(counter("media_app_icon_load_completed"), 0);
-    EXPECT_TRUE(menu.builder->mediaAppIconTasks.empty());
-    EXPECT_FALSE(sharedMediaAppIconCache().image("http://icons.example/garbled.png"));
-    EXPECT_FALSE(grid->tile("r")->model().image);
-    EXPECT_TRUE(menu.alerts.shown.empty());
-}
-
 TEST_F(MediaDeviceMenuTest, AGridRebuiltUnderTheKeyboardKeepsTheFocusedApp) {
     showApps(R"([{"id":"a","name":"A"},{"id":"b","name":"B"},{"name":"No id"}])");
     StayOpenMenu& atv = device("Den Apple TV");
@@ -672,27 +659,6 @@ TEST(MediaAppGridFocusTest, TheKeyboardEntersAtEitherEndAndLeavesPastTheEdges) {
                                                     [](const std::string&) {});
     window.setContentView(empty);
     EXPECT_FALSE(empty->acceptKeyboardEntry(true));
-}
-
-TEST(MediaAppGridFocusTest, OnlyTheFocusedTileDrawsTheFocusRing) {
-    std::vector<MediaAppTileModel> models{{"a", "A", "", nullptr, "app.fill"},
-                                          {"b", "B", "", nullptr, "app.fill"}};
-    auto grid = std::make_shared<MediaAppGridView>(326, models, [](const std::string&) {});
-    Window window(Rect(0, 0, 326, 200), WindowStyleBorderless);
-    window.setContentView(grid);
-    ASSERT_TRUE(grid->acceptKeyboardEntry(true));
-    auto rings = [&](const std::string& id) {
-        RecordingGraphicsContext context;
-        MediaAppTileView& tile = *grid->tile(id);
-        tile.draw(context, tile.bounds());
-        int found = 0;
-        for (const DrawCall& call : context.ofKind(DrawCall::Kind::Stroke)) {
-            found += call.color == Color::system(SystemColor::KeyboardFocusIndicator) ? 1 : 0;
-        }
-        return found;
-    };
-    EXPECT_EQ(rings("a"), 1);
-    EXPECT_EQ(rings("b"), 0);
 }
 
 TEST(MediaAppModeControlTest, RoundedSegmentsAndTheChangeItReports) {

@@ -744,7 +744,7 @@ void Server::installRoutes() {
                  const std::string name = req.matches[1].str();
                  if (name == "garbled") {
                      // Answered as a success, but no image reader takes it.
-                     res.set_content("GIF? not really", "image/png");
+                     res.set_content("PNG? not really", "image/png");
                      return;
                  }
                  if (name == "missing") {
