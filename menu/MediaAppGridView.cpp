@@ -65,7 +65,7 @@ void MediaAppGridView::layout() {
 }
 
 bool MediaAppGridView::acceptKeyboardEntry(bool forward) {
-    if (appIds_.empty() || !window()) {
+    if (appIds_.empty() || !window() || isHiddenOrHasHiddenAncestor()) {
         return false;
     }
     std::size_t index = forward ? 0 : appIds_.size() - 1;
