@@ -6,7 +6,11 @@
 #include <map>
 
 #include "images/CostLimitedImageCache.h"
+#include "images/MusicArtwork.h"
 #include "platform/Base64.h"
+#include "platform/HttpClient.h"
+#include "platform/PlatformServices.h"
+#include "platform/RunLoop.h"
 
 namespace corvix {
 
@@ -112,6 +116,48 @@ ImagePtr downloadedImage(const std::vector<std::uint8_t>& data, int status) {
 }
 
 }  // namespace MediaAppIcons
+
+TaskHandle fetchMediaAppIcon(const std::string& url,
+                             std::function<void(MediaAppIconFetchResult)> done) {
+    auto task = std::make_shared<TaskState>();
+    const TaskState* identity = task.get();
+    HttpClient* http = platformServices().http;
+    if (!http) {
+        if (RunLoop* loop = platformServices().runLoop) {
+            loop->post([done = std::move(done), identity] {
+                done({Error{kUrlErrorDomain, kUrlErrorUnknown, "No HTTP client"}, identity});
+            });
+        }
+        return TaskHandle(task);
+    }
+    // An icon host is not the hub: the request carries none of its headers.
+    HttpRequest request;
+    request.url = url;
+    request.followRedirects = true;
+    request.maxBodyBytes = kMusicArtworkMaxBodyBytes;
+    // The completion keeps the task alive, so its identity stays unique until `done` ran.
+    TaskHandle transfer = http->send(
+        std::move(request), [task, identity, done = std::move(done)](Result<HttpResponse> r) {
+            if (task->isCancelled() || (!r.ok() && isCancellationError(r.error()))) {
+                done({cancellationError(), identity});
+                return;
+            }
+            if (!r.ok()) {
+                done({r.error(), identity});
+                return;
+            }
+            const HttpResponse& response = r.value();
+            const std::vector<std::uint8_t> bytes(response.body.begin(), response.body.end());
+            ImagePtr image = MediaAppIcons::downloadedImage(bytes, response.status);
+            if (!image) {
+                done({mediaAppIconUndecodableError(), identity});
+                return;
+            }
+            done({std::move(image), identity});
+        });
+    task->onCancel([transfer] { transfer.cancel(); });
+    return TaskHandle(task);
+}
 
 std::string mediaAppIconKey(const JsonObject& app) {
     const std::string iconURL = string(app, "iconUrl");

@@ -1,6 +1,8 @@
 #include "menu/MediaAppGridView.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "menu/FlippedDocumentView.h"
 #include "platform/ui/Window.h"
@@ -27,7 +29,9 @@ MediaAppGridView::MediaAppGridView(double width, const std::vector<MediaAppTileM
         }
         appIds_.push_back(model.id);
         auto tile = std::make_shared<MediaAppTileView>(model, tileLayout, onLaunch);
-        tile->onMoveFocus = [this](const std::string& appId, int step) { moveFocus(appId, step); };
+        tile->onMoveFocus = [this](const std::string& appId, TileFocusMove move) {
+            return moveFocus(appId, move);
+        };
         tiles_.emplace(model.id, tile);
         document_->addSubview(tile);
     }
@@ -60,18 +64,88 @@ void MediaAppGridView::layout() {
     layoutGrid();
 }
 
-void MediaAppGridView::moveFocus(const std::string& appId, int step) {
+bool MediaAppGridView::acceptKeyboardEntry(bool forward) {
+    if (appIds_.empty() || !window() || isHiddenOrHasHiddenAncestor()) {
+        return false;
+    }
+    std::size_t index = forward ? 0 : appIds_.size() - 1;
+    // An app without an id has the empty id: "no app kept" must not find it.
+    if (std::optional<std::string> kept = std::exchange(entryAppId_, std::nullopt)) {
+        if (auto at = std::find(appIds_.begin(), appIds_.end(), *kept); at != appIds_.end()) {
+            index = static_cast<std::size_t>(at - appIds_.begin());
+        }
+    }
+    return focusTile(index);
+}
+
+std::optional<std::string> MediaAppGridView::focusedAppId() const {
+    Window* host = window();
+    View* responder = host ? host->firstResponder() : nullptr;
+    for (const auto& [id, tileView] : tiles_) {
+        if (responder && tileView.get() == responder) {
+            return id;
+        }
+    }
+    return std::nullopt;
+}
+
+bool MediaAppGridView::moveFocus(const std::string& appId, TileFocusMove move) {
     auto at = std::find(appIds_.begin(), appIds_.end(), appId);
     Window* host = window();
     if (at == appIds_.end() || !host) {
-        return;
+        return false;
     }
-    const auto index = static_cast<long>(at - appIds_.begin()) + step;
-    if (index < 0 || index >= static_cast<long>(appIds_.size())) {
-        return;
+    const auto index = static_cast<std::size_t>(at - appIds_.begin());
+    const std::size_t count = appIds_.size();
+    const std::size_t columns = MediaAppTileLayout::kColumns;
+    // None: the focus leaves the grid.
+    std::optional<std::size_t> target;
+    switch (move) {
+        case TileFocusMove::Next:
+            if (index + 1 < count) {
+                target = index + 1;
+            }
+            break;
+        case TileFocusMove::Previous:
+            if (index > 0) {
+                target = index - 1;
+            }
+            break;
+        case TileFocusMove::Right:
+            target = std::min(index + 1, count - 1);
+            break;
+        case TileFocusMove::Left:
+            target = index > 0 ? index - 1 : 0;
+            break;
+        case TileFocusMove::Down:
+            // Into a short last row: its last tile, below the columns the row does not reach.
+            if (index / columns + 1 < (count + columns - 1) / columns) {
+                target = std::min(index + columns, count - 1);
+            }
+            break;
+        case TileFocusMove::Up:
+            if (index >= columns) {
+                target = index - columns;
+            }
+            break;
     }
-    MediaAppTileView& next = *tiles_.at(appIds_[static_cast<std::size_t>(index)]);
-    host->makeFirstResponder(&next);
+    if (!target) {
+        host->makeFirstResponder(nullptr);
+        return false;
+    }
+    focusTile(*target);
+    return true;
+}
+
+bool MediaAppGridView::focusTile(std::size_t index) {
+    Window* host = window();
+    if (!host || index >= appIds_.size()) {
+        return false;
+    }
+    MediaAppTileView& next = *tiles_.at(appIds_[index]);
+    if (!host->makeFirstResponder(&next)) {
+        return false;
+    }
     // Keep the focused tile on screen in a grid that scrolls.
     const Rect visible = scrollView_->documentVisibleRect();
     const Rect target = next.frame();
@@ -80,6 +154,7 @@ void MediaAppGridView::moveFocus(const std::string& appId, int step) {
     } else if (target.maxY() > visible.maxY()) {
         scrollView_->scrollToPoint({0, target.maxY() - visible.size.height});
     }
+    return true;
 }
 
 void MediaAppGridView::updateImage(const std::string& appId, const std::string& iconKey,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "platform/ui/Event.h"
 #include "platform/ui/GraphicsContext.h"
@@ -98,28 +99,28 @@ void MediaAppTileView::keyDown(const Event& event) {
         launch();
         return;
     }
-    int step = 0;
+    std::optional<TileFocusMove> move;
     switch (event.keyCode) {
         case KeyCode::Tab:
-            step = (event.modifiers & ModifierShift) ? -1 : 1;
+            move =
+                (event.modifiers & ModifierShift) ? TileFocusMove::Previous : TileFocusMove::Next;
             break;
         case KeyCode::RightArrow:
-            step = 1;
+            move = TileFocusMove::Right;
             break;
         case KeyCode::LeftArrow:
-            step = -1;
+            move = TileFocusMove::Left;
             break;
         case KeyCode::DownArrow:
-            step = MediaAppTileLayout::kColumns;
+            move = TileFocusMove::Down;
             break;
         case KeyCode::UpArrow:
-            step = -MediaAppTileLayout::kColumns;
+            move = TileFocusMove::Up;
             break;
         default:
             break;
     }
-    if (step != 0 && onMoveFocus) {
-        onMoveFocus(model_.id, step);
+    if (move && onMoveFocus && onMoveFocus(model_.id, *move)) {
         return;
     }
     Control::keyDown(event);
@@ -181,8 +182,9 @@ void MediaAppTileView::draw(GraphicsContext& context, const Rect&) {
             Color::system(SystemColor::ControlAccent).withAlphaComponent(0.65), 1.5);
     }
     if (Window* host = window(); host && host->firstResponder() == this) {
-        context.strokeRoundedRect(bounds().insetBy(1, 1), 10,
-                                  Color::system(SystemColor::KeyboardFocusIndicator), 2);
+        // As wide as the system's ring, so the half-transparent colour reads on either ground.
+        context.strokeRoundedRect(bounds().insetBy(1.5, 1.5), 10,
+                                  Color::system(SystemColor::KeyboardFocusIndicator), 3);
     }
     TextStyle style;
     style.font = Font::system(11);

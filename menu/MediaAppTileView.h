@@ -39,6 +39,9 @@ struct MediaAppTileLayout {
     double documentHeight(std::size_t count) const;
 };
 
+/// Where a key asks keyboard focus to go from a tile.
+enum class TileFocusMove { Next, Previous, Left, Right, Up, Down };
+
 /// One app: its picture (or symbol) and name; a click launches it.
 class MediaAppTileView : public Control {
   public:
@@ -52,8 +55,9 @@ class MediaAppTileView : public Control {
     const Rect& labelFrame() const { return labelFrame_; }
     bool isHovered() const { return isHovered_; }
     bool isPressed() const { return isPressed_; }
-    /// Asked to move keyboard focus `step` tiles on (negative: back); set by the grid.
-    std::function<void(const std::string& appId, int step)> onMoveFocus;
+    /// Asked to move keyboard focus from this tile; false when the focus left the grid (the
+    /// key then goes on to the menu). Set by the grid.
+    std::function<bool(const std::string& appId, TileFocusMove move)> onMoveFocus;
 
     bool isFlipped() const override { return true; }
     bool acceptsFirstResponder() const override { return true; }

@@ -193,9 +193,19 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
             *shown = std::move(now);
             buildMediaDeviceSubmenu(newer, *menu);
         });
+    const std::string deviceId = identifierText(device, "id");
+    // Rebuilt under the keyboard (a launch changes the header): the new grid focuses the same
+    // app. The old grid may go with its row.
+    std::optional<std::string> focusedApp;
+    if (auto shownGrids = mediaAppGrids.find(deviceId); shownGrids != mediaAppGrids.end()) {
+        for (const auto& weakGrid : shownGrids->second) {
+            if (auto grid = weakGrid.lock(); grid && grid->focusedAppId()) {
+                focusedApp = grid->focusedAppId();
+            }
+        }
+    }
     submenu.removeAllItems();
     submenu.addItem(mediaHeaderItem(device));
-    const std::string deviceId = identifierText(device, "id");
     const bool hasApps = supportsDeviceApps(device);
     if (hasApps) {
         auto view = std::make_shared<View>(Rect(0, 0, width, 38));
@@ -230,7 +240,7 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
         submenu.addItem(itemWithView("Remote / Apps", view));
     }
     if (hasApps && mediaAppsModeDeviceIds.contains(deviceId)) {
-        addMediaAppsPanel(device, submenu);
+        addMediaAppsPanel(device, submenu, focusedApp);
         return;
     }
     // Only this device's icons: another grid of the same or another device may be loading.
@@ -483,7 +493,8 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaCommandGridItem(const ObjectList& co
 
 // The Apps panel.
 
-void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu) {
+void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu,
+                                    const std::optional<std::string>& focusedApp) {
     const std::string deviceId = identifierText(device, "id");
     const auto weak = lifetime_.weak();
     std::weak_ptr<Menu> weakSubmenu = submenu.shared_from_this();
@@ -562,6 +573,7 @@ void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& subm
             // Forget grids that are gone, so the list holds only what is on screen.
             auto& grids = mediaAppGrids[deviceId];
             std::erase_if(grids, [](const auto& entry) { return entry.expired(); });
+            grid->setKeyboardEntryAppId(focusedApp);
             grids.push_back(grid);
             submenu.addItem(itemWithView("Apps", grid));
             loadMissingMediaAppIcons(apps);
@@ -672,49 +684,48 @@ void MenuBuilder::loadMissingMediaAppIcons(const std::vector<JsonObject>& apps) 
         }
         diagnostics.event("media_app_icon_load_started");
         const auto weak = lifetime_.weak();
-        mediaAppIconTasks[key] = fetchMusicArtwork(
-            address,
-            [this, weak, key](ArtworkFetchResult result) {
-                using Outcome = ArtworkFetchResult::Outcome;
-                // A cancelled download leaves no trace, even when its bytes arrived.
-                if (weak.expired() || result.outcome == Outcome::Cancelled) {
-                    return;
+        mediaAppIconTasks[key] = fetchMediaAppIcon(address, [this, weak,
+                                                             key](MediaAppIconFetchResult result) {
+            // A cancelled download leaves no trace, even when its bytes arrived.
+            if (weak.expired() ||
+                (!result.image.ok() && isCancellationError(result.image.error()))) {
+                return;
+            }
+            auto running = mediaAppIconTasks.find(key);
+            if (running == mediaAppIconTasks.end() ||
+                running->second.state().get() != result.task) {
+                return;
+            }
+            mediaAppIconTasks.erase(running);
+            // Never shown: the tile keeps its symbol, and the failure is only counted.
+            auto& events = RuntimeDiagnostics::menuBar();
+            if (!result.image.ok()) {
+                events.count("media_app_icon_load_failed");
+                return;
+            }
+            const ImagePtr& image = result.image.value();
+            CostLimitedImageCache& icons = sharedMediaAppIconCache();
+            icons.insert(image, key);
+            events.event("media_app_icon_load_completed");
+            events.gauge("media_app_icon_cache_entries", icons.count());
+            for (const auto& [deviceId, grids] : mediaAppGrids) {
+                auto cached = mediaAppCache.find(deviceId);
+                if (!mediaAppsModeDeviceIds.contains(deviceId) || cached == mediaAppCache.end()) {
+                    continue;
                 }
-                auto running = mediaAppIconTasks.find(key);
-                if (running == mediaAppIconTasks.end() ||
-                    running->second.state().get() != result.task) {
-                    return;
-                }
-                mediaAppIconTasks.erase(running);
-                auto& events = RuntimeDiagnostics::menuBar();
-                if (result.outcome != Outcome::Stored || !result.image) {
-                    events.count("media_app_icon_load_failed");
-                    return;
-                }
-                CostLimitedImageCache& icons = sharedMediaAppIconCache();
-                icons.insert(result.image, key);
-                events.event("media_app_icon_load_completed");
-                events.gauge("media_app_icon_cache_entries", icons.count());
-                for (const auto& [deviceId, grids] : mediaAppGrids) {
-                    auto cached = mediaAppCache.find(deviceId);
-                    if (!mediaAppsModeDeviceIds.contains(deviceId) ||
-                        cached == mediaAppCache.end()) {
+                for (const auto& weakGrid : grids) {
+                    auto grid = weakGrid.lock();
+                    if (!grid) {
                         continue;
                     }
-                    for (const auto& weakGrid : grids) {
-                        auto grid = weakGrid.lock();
-                        if (!grid) {
-                            continue;
-                        }
-                        for (const JsonObject& app : cached->second) {
-                            if (mediaAppIconKey(app) == key) {
-                                grid->updateImage(identifierText(app, "id"), key, result.image);
-                            }
+                    for (const JsonObject& app : cached->second) {
+                        if (mediaAppIconKey(app) == key) {
+                            grid->updateImage(identifierText(app, "id"), key, image);
                         }
                     }
                 }
-            },
-            kMediaAppIconPixelDimension);
+            }
+        });
     }
 }
 

@@ -219,7 +219,9 @@ class MenuBuilder {
     std::shared_ptr<MenuItem> mediaCommandGridItem(const ObjectList& commands,
                                                    const JsonObject& device);
     /// The Apps panel: loading, the grid, no apps, or the error with a retry.
-    void addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu);
+    /// `focusedApp`: the app whose tile had the keyboard in the grid this panel replaces.
+    void addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu,
+                           const std::optional<std::string>& focusedApp);
     /// Fetches the device's apps once at a time and rebuilds `submenu` while in Apps mode.
     void loadMediaApps(const JsonObject& device, StayOpenMenu& submenu);
     void launchMediaApp(const JsonObject& app, const JsonObject& device);

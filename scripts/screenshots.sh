@@ -116,18 +116,25 @@ done | head -1 || true)
 [ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 menu_x=$X menu_y=$Y menu_h=$HEIGHT
-# Offsets of the demo home's rows: pinned controls, the music entry, the two media devices,
+# Offsets of the demo home's rows: pinned controls, the music entry, the three media devices,
 # then the rooms.
-row_music=110 row_living=234 row_bedroom=294 row_av_flow=386 row_scenes=416
+row_music=110 row_living=264 row_bedroom=324 row_av_flow=416 row_scenes=446
 
-# The media devices at the top: the TV's remote with its "More" grid, then the Apple TV's
-# remote, its Apps mode with the icons loaded, and back to Remote so the menu is as it was.
-row_tv=157 row_apple_tv=187
+# The media devices at the top: the radio, which has no remote layout; the TV's remote with
+# its "More" grid; then the Apple TV's remote, its Apps mode with the icons loaded, a tile
+# focused from the keyboard, and back to Remote so the menu is as it was.
+row_tv=157 row_apple_tv=187 row_radio=217
+hover $((menu_x + 150)) $((menu_y + row_radio))
+shot 02a-radio-without-remote-layout
+# Into its submenu's header first: the last row before a separator, left straight for another
+# row, keeps its highlight.
+hover $((menu_x + 420)) $((menu_y + row_radio))
+xdotool mousemove $((menu_x + 150)) $((menu_y + row_tv))
 hover $((menu_x + 150)) $((menu_y + row_tv))
-shot 02a-tv-remote
+shot 02b-tv-remote
 xdotool mousemove $((menu_x + 150)) $((menu_y + row_apple_tv))
 hover $((menu_x + 150)) $((menu_y + row_apple_tv))
-shot 02b-apple-tv-remote
+shot 02c-apple-tv-remote
 media=$(xdotool search --onlyvisible --classname corvix 2>/dev/null | while read -r w; do
     [ "$w" = "$menu" ] && continue
     size=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
@@ -140,7 +147,13 @@ if [ -n "$media" ]; then
     hover $((X + 236)) $((Y + 67))
     xdotool click 1
     sleep 2.0  # the app list, then the icons
-    shot 02c-apple-tv-apps
+    shot 02d-apple-tv-apps
+    # Down from the mode switch into the grid, then one tile on.
+    xdotool key Down
+    sleep 0.4
+    xdotool key Right
+    sleep 0.6
+    shot 02e-apple-tv-focused-tile
     hover $((X + 90)) $((Y + 67))
     xdotool click 1
     sleep 1.0

@@ -142,6 +142,7 @@ QtMenuPopup::QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent)
     connect(this, &QMenu::hovered, this, [this](QAction* action) {
         const Row* row = rowOf(action);
         hideViewSubmenus(row ? row->viewSubmenu : nullptr);
+        releaseEnteredFocus(row ? row->host : nullptr);
         syncHighlight();
     });
     build();
@@ -500,6 +501,10 @@ QtMenuPopup::ViewAnchor QtMenuPopup::viewAnchor() const {
     ViewAnchor anchor;
     anchor.highlighted = rowIndexOf(activeAction());
     anchor.scrollable = rowSpan() > height();
+    if (enteredHost_ && enteredHost_->root()) {
+        View* responder = window_->firstResponder();
+        anchor.keyboardEntered = responder && responder->isDescendantOf(*enteredHost_->root());
+    }
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const QRect frame = actionGeometry(rows_[i].action);
         if (frame.isValid() && frame.top() >= 0 && frame.bottom() < height()) {
@@ -562,6 +567,9 @@ void QtMenuPopup::restoreAnchor(const ViewAnchor& anchor) {
     }
     if (highlight < 0 && activeAction()) {
         setActiveAction(nullptr);
+    }
+    if (highlight >= 0 && anchor.keyboardEntered) {
+        enterRow(rows_[static_cast<std::size_t>(highlight)], true);
     }
     syncHighlight();
 }
@@ -632,6 +640,7 @@ bool QtMenuPopup::event(QEvent* event) {
 
 void QtMenuPopup::keyPressEvent(QKeyEvent* event) {
     // A control in a row that has the model's focus gets the key first.
+    bool fromRowFocus = false;
     if (View* responder = window_->firstResponder()) {
         for (const auto& row : rows_) {
             if (row.host && row.host->root() && responder->isDescendantOf(*row.host->root())) {
@@ -639,6 +648,7 @@ void QtMenuPopup::keyPressEvent(QKeyEvent* event) {
                     event->accept();
                     return;
                 }
+                fromRowFocus = true;
                 break;
             }
         }
@@ -646,14 +656,29 @@ void QtMenuPopup::keyPressEvent(QKeyEvent* event) {
     // The highlight moves rows under the pointer; they must not open their submenus.
     holdHoverUntilPointerMoves();
     QPointer<QtMenuPopup> alive(this);
+    const int before = rowIndexOf(activeAction());
+    const int key = event->key();
+    // Into a highlighted row that keeps a focus of its own; not with the key its focus just let
+    // go of, which moves on.
+    if (!fromRowFocus && before >= 0 && (key == Qt::Key_Tab || isActivationKey(key)) &&
+        enterRow(rows_[static_cast<std::size_t>(before)], true)) {
+        event->accept();
+        return;
+    }
     if (handleMenuKey(event)) {
         event->accept();
     } else {
         QMenu::keyPressEvent(event);
     }
-    if (alive) {
-        syncHighlight();
+    if (!alive) {
+        return;
     }
+    // The keyboard reached another row: a view in it that keeps a focus of its own takes it.
+    const int after = rowIndexOf(activeAction());
+    if (after >= 0 && after != before) {
+        enterRow(rows_[static_cast<std::size_t>(after)], before < 0 || after > before);
+    }
+    syncHighlight();
 }
 
 bool QtMenuPopup::handleMenuKey(QKeyEvent* event) {
@@ -715,6 +740,32 @@ void QtMenuPopup::openSubmenuFromKeyboard(const Row& row) {
     row.viewSubmenu->highlightFirstRow();
 }
 
+bool QtMenuPopup::enterRow(const Row& row, bool forward) {
+    if (!row.host || !row.host->root() || !row.action->isEnabled()) {
+        return false;
+    }
+    std::shared_ptr<View> root = row.host->root();
+    if (!root->acceptKeyboardEntry(forward)) {
+        return false;
+    }
+    enteredHost_ = row.host;
+    row.host->update();
+    return true;
+}
+
+void QtMenuPopup::releaseEnteredFocus(const ViewHostWidget* except) {
+    if (!enteredHost_ || enteredHost_ == except) {
+        return;
+    }
+    // Keys must not go on reaching a row the highlight has left.
+    View* responder = window_->firstResponder();
+    if (responder && enteredHost_->root() && responder->isDescendantOf(*enteredHost_->root())) {
+        window_->makeFirstResponder(nullptr);
+        enteredHost_->update();
+    }
+    enteredHost_ = nullptr;
+}
+
 void QtMenuPopup::highlightFirstRow() {
     QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
     QMenu::keyPressEvent(&home);
@@ -770,6 +821,7 @@ void QtMenuPopup::showEvent(QShowEvent* event) {
 void QtMenuPopup::hideEvent(QHideEvent* event) {
     // A submenu is a window of its own: left alone it would stay on screen without its menu.
     hideViewSubmenus(nullptr);
+    releaseEnteredFocus(nullptr);
     QMenu::hideEvent(event);
     hoverHeldAt_.reset();
     syncHighlight();

@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QPoint>
+#include <QPointer>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,7 +22,9 @@ class ViewHostWidget;
 /// A menu taller than the screen's available area scrolls in one column (arrows, wheel,
 /// keyboard). The keyboard walks every row, view rows included: a key goes first to the
 /// model's first responder inside a row, and only a key no view takes moves the highlight,
-/// opens or closes a submenu, or presses the row.
+/// opens or closes a submenu, or presses the row. A row whose view keeps a focus of its own
+/// (the app grid) takes the keyboard when the highlight reaches it, or on Tab, Return or Space,
+/// and hands it back when its focus runs off an end.
 class QtMenuPopup final : public QMenu, public MenuSession {
   public:
     explicit QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent = nullptr);
@@ -70,6 +73,7 @@ class QtMenuPopup final : public QMenu, public MenuSession {
         int highlighted = -1;  // row index
         int bottom = -1;       // row index of the last row in view
         bool scrollable = false;
+        bool keyboardEntered = false;  // a view of the highlighted row had the keyboard
     };
 
     void build();
@@ -94,6 +98,11 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     /// accessibility press, or the item's action.
     void pressRow(const Row& row);
     void openSubmenuFromKeyboard(const Row& row);
+    /// Offers the keyboard to the view of `row` (see `View::acceptKeyboardEntry`); true when a
+    /// view in it took the focus.
+    bool enterRow(const Row& row, bool forward);
+    /// Takes back a focus given by `enterRow` unless it lies in the row hosted by `except`.
+    void releaseEnteredFocus(const ViewHostWidget* except);
     void highlightFirstRow();
     /// Moves the highlight to the enabled row `index` as the arrow keys would, scrolling it
     /// into view.
@@ -120,6 +129,8 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     std::vector<QtMenuPopup*> submenus_;
     bool rebuildPending_ = false;
     std::optional<QPoint> hoverHeldAt_;
+    /// The row a view of which took the keyboard from the menu.
+    QPointer<ViewHostWidget> enteredHost_;
 };
 
 }  // namespace corvix

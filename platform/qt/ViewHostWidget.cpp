@@ -40,6 +40,7 @@ KeyCode keyCode(int key) {
         case Qt::Key_Space:
             return KeyCode::Space;
         case Qt::Key_Tab:
+        case Qt::Key_Backtab:  // Shift+Tab: the modifiers say which way
             return KeyCode::Tab;
         default:
             return KeyCode::Other;

@@ -397,6 +397,19 @@ void View::keyUp(const Event& event) {
     }
 }
 
+bool View::acceptKeyboardEntry(bool forward) {
+    if (isHidden()) {
+        return false;
+    }
+    const auto views = subviews();  // an entry may change the tree
+    if (forward) {
+        return std::any_of(views.begin(), views.end(),
+                           [](const auto& view) { return view->acceptKeyboardEntry(true); });
+    }
+    return std::any_of(views.rbegin(), views.rend(),
+                       [](const auto& view) { return view->acceptKeyboardEntry(false); });
+}
+
 bool View::acceptsFirstMouse(const Event&) const {
     return false;
 }

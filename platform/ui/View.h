@@ -142,6 +142,11 @@ class View : public std::enable_shared_from_this<View> {
     virtual bool acceptsFirstResponder() const { return false; }
     virtual bool becomeFirstResponder() { return true; }
     virtual bool resignFirstResponder() { return true; }
+    /// The keyboard arrived at this view's menu row, going on (`forward`: down, Tab) or back. A
+    /// view that keeps a keyboard focus of its own (a grid of tiles) gives it to one of its views
+    /// and returns true; keys then reach that view before the menu until it lets the focus go.
+    /// By default the subviews are offered it in order (last first going back).
+    virtual bool acceptKeyboardEntry(bool forward);
 
     // Menu rows.
     /// Told, on the custom view of a menu item, when the open menu highlights the row or takes

@@ -10,7 +10,10 @@
 #include "HubsimTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/RuntimeDiagnostics.h"
+#include "controls/ActionView.h"
+#include "controls/MediaAppModeControl.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "menu/MediaAppGridView.h"
 #include "menu/StayOpenMenu.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/curl/CurlHttpClient.h"
@@ -159,6 +162,113 @@ TEST_F(AppAgainstHubsimTest, AWallSwitchChangeReachesTheOpenMenusRowThroughTheSt
     EXPECT_EQ(testing::itemTitled(*bedroom->submenu(), "Electric Blanket"), row);
     EXPECT_EQ(counter("menu_full_rebuild"), rebuilds);
     EXPECT_GT(counter("rows_updated_in_place"), 0);
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(AppAgainstHubsimTest, AMediaDeviceWithoutARemoteLayoutShowsEveryButtonUnavailable) {
+    launch();
+    ASSERT_TRUE(loop.runUntil([&] { return menuShows("Kitchen Radio >"); }, 10s))
+        << ::testing::PrintToString(outline(*delegate->menu()));
+    MenuItem* radio = testing::itemTitled(*delegate->menu(), "Kitchen Radio");
+    ASSERT_TRUE(radio && radio->submenu());
+    Menu& submenu = *radio->submenu();
+    // The header and the remote; no "More" grid and no mode switch.
+    EXPECT_EQ(outline(submenu), (std::vector<std::string>{"Kitchen Radio", "Remote"}));
+    MenuItem* header = testing::itemTitled(submenu, "Kitchen Radio");
+    ASSERT_TRUE(header && header->view());
+    EXPECT_EQ(testing::labelTexts(*header->view()),
+              (std::vector<std::string>{"Kitchen Radio", "Morning News \u2022 Playing"}));
+    MenuItem* remote = testing::itemTitled(submenu, "Remote");
+    ASSERT_TRUE(remote && remote->view());
+    std::vector<std::string> tips;
+    for (const auto& view : remote->view()->subviews()) {
+        if (dynamic_cast<ActionView*>(view.get())) {
+            tips.push_back(view->toolTip());
+        }
+    }
+    EXPECT_EQ(tips, (std::vector<std::string>{
+                        "Home unavailable", "Menu unavailable", "Command unavailable",
+                        "Command unavailable", "OK unavailable", "Command unavailable",
+                        "Command unavailable", "Back unavailable", "Command unavailable",
+                        "Command unavailable", "Command unavailable", "Command unavailable",
+                        "Command unavailable", "Command unavailable"}));
+    // A button without a command sends nothing; the header's switch runs the off item.
+    hub->clearRequests();
+    for (const auto& view : remote->view()->subviews()) {
+        if (dynamic_cast<ActionView*>(view.get())) {
+            testing::clickView(view);
+        }
+    }
+    auto* power = testing::findSubview<OrbeluneToggleSwitch>(*header->view());
+    ASSERT_TRUE(power && power->isOn());
+    testing::clickView(power->shared_from_this());
+    auto ranOff = [&] {
+        for (const auto& request : hub->requests()) {
+            if (request.segments == std::vector<std::string>{"items", "radio-kitchen/off", "run"}) {
+                return request.status == 200;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(loop.runUntil(ranOff, 5s));
+    for (const auto& request : hub->requests()) {
+        EXPECT_TRUE(request.segments.empty() || request.segments[0] != "devices") << request.target;
+    }
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(AppAgainstHubsimTest, RefreshAppsShowsTheListTheAppleTvHasNow) {
+    launch();
+    ASSERT_TRUE(loop.runUntil([&] { return menuShows("Living Room Apple TV >"); }, 10s));
+    delegate->menuWillOpen(*delegate->menu());
+    ASSERT_TRUE(loop.runUntil([&] { return counter("refresh_completed") >= 2; }, 5s));
+    // Looked up each time: a rebuild of the menu makes new submenus (the mode is kept).
+    auto submenu = [&]() -> Menu* {
+        MenuItem* atv = testing::itemTitled(*delegate->menu(), "Living Room Apple TV");
+        return atv ? atv->submenu().get() : nullptr;
+    };
+    auto row = [&](std::string_view title) -> std::shared_ptr<View> {
+        MenuItem* item = submenu() ? testing::itemTitled(*submenu(), title) : nullptr;
+        return item ? item->view() : nullptr;
+    };
+    auto grid = [&] { return dynamic_cast<MediaAppGridView*>(row("Apps").get()); };
+    auto shown = [&] { return submenu() ? outline(*submenu()) : std::vector<std::string>{}; };
+    ASSERT_TRUE(row("Remote / Apps"));
+    testing::clickView(row("Remote / Apps"), {246, 19});
+    ASSERT_TRUE(loop.runUntil([&] { return grid() != nullptr; }, 5s))
+        << ::testing::PrintToString(shown());
+    EXPECT_NE(grid()->tile("com.example.streamflix"), nullptr);
+    const auto appLists = [&] {
+        int count = 0;
+        for (const auto& request : hub->requests()) {
+            count += request.segments.size() == 3 && request.segments[2] == "apps" ? 1 : 0;
+        }
+        return count;
+    };
+    ASSERT_EQ(appLists(), 1);
+
+    // Apps installed and removed on the device: the list shown stays until asked again.
+    httplib::Client device("127.0.0.1", hub->port());
+    auto res = device.Post("/hubsim/devices/atv%2Fliving-room/apps",
+                           R"([{"id":"com.example.new","name":"New App",
+                                "iconUrl":"{origin}/media-services/app-icons/new.png"},
+                               {"id":"com.apple.TVMusic","name":"Music"}])",
+                           "application/json");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    EXPECT_NE(grid()->tile("com.example.streamflix"), nullptr);
+    EXPECT_EQ(appLists(), 1);
+
+    ASSERT_TRUE(row("Refresh Apps"));
+    testing::clickView(row("Refresh Apps"));
+    ASSERT_TRUE(loop.runUntil([&] { return grid() && grid()->appIds().size() == 2; }, 5s))
+        << ::testing::PrintToString(shown());
+    EXPECT_EQ(grid()->appIds(), (std::vector<std::string>{"com.example.new", "com.apple.TVMusic"}));
+    EXPECT_EQ(appLists(), 2);
+    // The new app's icon is downloaded into its tile; the system app keeps its symbol.
+    EXPECT_TRUE(loop.runUntil(
+        [&] { return grid() && grid()->tile("com.example.new")->model().image; }, 5s));
+    EXPECT_FALSE(grid()->tile("com.apple.TVMusic")->model().image);
     EXPECT_TRUE(alerts.shown.empty());
 }
 

@@ -534,6 +534,49 @@ TEST_F(HubsimServer, AppleTvAppsListAndLaunch) {
     EXPECT_EQ(getJson("devices/tv-living/apps").at("status"), false);
 }
 
+TEST_F(HubsimServer, AnAppListChangedOnTheDeviceIsServedNextTimeWithoutAnAnnouncement) {
+    auto replace = [&](const std::string& id, const std::string& body) {
+        return client_->Post(("/hubsim/devices/" + id + "/apps").c_str(), body, "application/json");
+    };
+    const auto revision = server_->revision();
+    auto res = replace(
+        "atv%2Fliving-room",
+        R"([{"id":"com.example.new","iconUrl":"{origin}/media-services/app-icons/n.png"}])");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    auto apps = getJson("devices/atv%2Fliving-room/apps").at("data").at("apps").as_array();
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].at("iconUrl").as_string(),
+              server_->origin() + "/media-services/app-icons/n.png");
+    // The device record is untouched; a device without apps gets a list, an empty one too.
+    EXPECT_EQ(device("atv/living-room").at("state").at("currentAppName"), "TV");
+    ASSERT_EQ(replace("tv-living", "[]")->status, 200);
+    EXPECT_TRUE(getJson("devices/tv-living/apps").at("data").at("apps").as_array().empty());
+    const struct {
+        const char* id;
+        const char* body;
+        int status;
+    } refused[] = {
+        {"no-such-device", "[]", 404},
+        {"atv%2Fliving-room", R"({"apps":[]})", 400},
+        {"atv%2Fliving-room", "[1]", 400},
+        {"atv%2Fliving-room", "not json", 400},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.body);
+        res = replace(r.id, r.body);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, r.status);
+    }
+    EXPECT_EQ(getJson("devices/atv%2Fliving-room/apps").at("data").at("apps").as_array().size(),
+              1u);
+    EXPECT_EQ(server_->revision(), revision);
+    // The demo's media device without a remote layout.
+    const auto radio = device("radio-kitchen");
+    EXPECT_EQ(radio.at("kind"), "media");
+    EXPECT_FALSE(radio.contains("mediaRemote"));
+}
+
 TEST_F(HubsimServer, StreamAnnouncesACommandWithin200Milliseconds) {
     StreamReader stream(server_->port(), kToken);
     ASSERT_NE(stream.waitFor(": connected", 2000ms), std::string::npos);

@@ -13,6 +13,7 @@
 #include "MenuTestSupport.h"
 #include "QtTestSupport.h"
 #include "controls/InlineColorControls.h"
+#include "menu/MediaAppGridView.h"
 #include "platform/qt/QtMenuPopup.h"
 #include "platform/qt/ViewHostWidget.h"
 #include "platform/ui/Slider.h"
@@ -357,6 +358,68 @@ TEST_F(QtMenuPopupTest, AnOpenColourPickerInALightRowTakesTheArrowKeys) {
     EXPECT_EQ(highlighted(popup), "Ceiling Light");
     key(Qt::Key_Escape);  // not the picker's: the menu closes
     EXPECT_FALSE(popup.isVisible());
+}
+
+TEST_F(QtMenuPopupTest, TheKeyboardWalksIntoTheAppGridAcrossItsTilesAndOut) {
+    std::vector<MediaAppTileModel> models;
+    for (int i = 0; i < 4; ++i) {
+        models.push_back({std::to_string(i), "App " + std::to_string(i), "", nullptr, "app.fill"});
+    }
+    std::vector<std::string> launched;
+    auto grid = std::make_shared<MediaAppGridView>(
+        326, models, [&](const std::string& id) { launched.push_back(id); });
+    auto root = std::make_shared<Menu>();
+    root->addItem(MenuItem::make("Before"));
+    auto apps = MenuItem::make("Apps");
+    apps->setView(grid);
+    root->addItem(apps);
+    root->addItem(MenuItem::make("After"));
+    QtMenuPopup popup(root);
+    open(popup);
+    Window& window = popup.modelWindow();
+    auto press = [](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent event(QEvent::KeyPress, code, modifiers);
+        QCoreApplication::sendEvent(QApplication::activePopupWidget(), &event);
+    };
+    press(Qt::Key_Down);
+    EXPECT_EQ(highlighted(popup), "Before");
+    EXPECT_EQ(window.firstResponder(), nullptr);
+    press(Qt::Key_Down);  // the grid's row takes the keyboard at its first tile
+    EXPECT_EQ(highlighted(popup), "Apps");
+    EXPECT_EQ(window.firstResponder(), grid->tile("0"));
+    press(Qt::Key_Right);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(window.firstResponder(), grid->tile("2"));
+    EXPECT_EQ(highlighted(popup), "Apps");
+    // The ring shows on screen, in the host of the row.
+    const QImage picture = popup.hostOf(*apps)->grab().toImage();
+    const Rect tile = grid->tile("2")->frame();
+    const QColor ring = picture.pixelColor(int(tile.midX()), int(tile.minY()) + 1);
+    const QColor plain =
+        picture.pixelColor(int(grid->tile("1")->frame().midX()), int(tile.minY()) + 1);
+    EXPECT_NE(ring, plain);
+    press(Qt::Key_Return);
+    EXPECT_EQ(launched, (std::vector<std::string>{"2"}));
+    press(Qt::Key_Down);  // onto the short last row, then out of the grid
+    EXPECT_EQ(window.firstResponder(), grid->tile("3"));
+    press(Qt::Key_Down);
+    EXPECT_EQ(highlighted(popup), "After");
+    EXPECT_EQ(window.firstResponder(), nullptr);
+    press(Qt::Key_Up);  // back in from below: the last tile
+    EXPECT_EQ(window.firstResponder(), grid->tile("3"));
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(window.firstResponder(), grid->tile("0"));
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(highlighted(popup), "Before");
+    EXPECT_EQ(window.firstResponder(), nullptr);
+    // The pointer taking the highlight elsewhere takes the keyboard out of the grid too.
+    press(Qt::Key_Tab);
+    ASSERT_EQ(window.firstResponder(), grid->tile("0"));
+    popup.setActiveAction(popup.actions().front());
+    EXPECT_EQ(window.firstResponder(), nullptr);
+    EXPECT_EQ(launched.size(), 1u);
 }
 
 }  // namespace

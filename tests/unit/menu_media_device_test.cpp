@@ -458,6 +458,87 @@ TEST_F(MediaDeviceMenuTest, TileLaunchesTheAppWithoutRefresh) {
     EXPECT_EQ(menu.refreshes, 0);
 }
 
+TEST_F(MediaDeviceMenuTest, AnIconDownloadEndsWithItsPictureOrWhyThereIsNone) {
+    const Error refused{kUrlErrorDomain, kUrlErrorCannotConnectToHost, "down"};
+    struct Case {
+        const char* name;
+        std::optional<int> status;  // none: the transfer fails
+        std::string body;
+        bool cancelFirst;
+        std::optional<Error> error;  // none: a picture
+    } cases[] = {
+        {"picture", 200, png(512, 320), false, std::nullopt},
+        {"not a picture", 200, "<html>no icon</html>", false, mediaAppIconUndecodableError()},
+        {"error page with a picture", 404, png(64, 64), false, mediaAppIconUndecodableError()},
+        {"transfer failed", std::nullopt, "", false, refused},
+        {"cancelled, answered anyway", 200, png(64, 64), true, cancellationError()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<MediaAppIconFetchResult> ended;
+        TaskHandle task = fetchMediaAppIcon("http://icons.example/a.png",
+                                            [&](MediaAppIconFetchResult r) { ended = r; });
+        auto transfer = menu.platform.http.last();
+        EXPECT_TRUE(transfer->request.headers.empty());
+        if (c.cancelFirst) {
+            task.cancel();
+        }
+        if (!transfer->finished) {
+            if (c.status) {
+                answer(transfer, *c.status, c.body);
+            } else {
+                menu.platform.http.respond(transfer, refused);
+                menu.platform.loop.runUntilIdle();
+            }
+        }
+        menu.platform.loop.runUntilIdle();
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(ended->task, task.state().get());
+        if (c.error) {
+            ASSERT_FALSE(ended->image.ok());
+            EXPECT_EQ(ended->image.error(), *c.error);
+        } else {
+            ASSERT_TRUE(ended->image.ok());
+            EXPECT_EQ(ended->image.value()->bitmaps()[0].pixelsWide, 256);
+        }
+    }
+    EXPECT_EQ(mediaAppIconUndecodableError(),
+              (Error{"OrbeluneMenuBar", 5, "App icon could not be decoded"}));
+}
+
+TEST_F(MediaDeviceMenuTest, AGridRebuiltUnderTheKeyboardKeepsTheFocusedApp) {
+    showApps(R"([{"id":"a","name":"A"},{"id":"b","name":"B"},{"name":"No id"}])");
+    StayOpenMenu& atv = device("Den Apple TV");
+    Window window(Rect(0, 0, 326, 400), WindowStyleBorderless);
+    // The popup's row holds the grid it shows until the rows are rebuilt.
+    const std::shared_ptr<View> held = itemTitled(atv, "Apps")->view();
+    auto* before = dynamic_cast<MediaAppGridView*>(held.get());
+    ASSERT_NE(before, nullptr);
+    before->setHostWindow(&window);
+    ASSERT_TRUE(window.makeFirstResponder(before->tile("b")));
+    EXPECT_EQ(before->focusedAppId(), "b");
+    // The launch changed what the header shows: the submenu is built again.
+    std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/media-remote-and-apps.json");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string text = buffer.str();
+    const std::string playback = R"("playback")";
+    text.replace(text.find(playback), playback.size(), R"("title": "B is on", "playback")");
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
+    auto* after = dynamic_cast<MediaAppGridView*>(&rowView(atv, "Apps"));
+    ASSERT_TRUE(after && after != before);
+    before->setHostWindow(nullptr);
+    after->setHostWindow(&window);
+    ASSERT_TRUE(after->acceptKeyboardEntry(true));
+    EXPECT_EQ(window.firstResponder(), after->tile("b"));
+    // Only once: a later entry starts at the first tile again (not at the app without an id).
+    window.makeFirstResponder(nullptr);
+    ASSERT_TRUE(after->acceptKeyboardEntry(true));
+    EXPECT_EQ(window.firstResponder(), after->tile("a"));
+
+    after->setHostWindow(nullptr);
+}
+
 TEST(MediaAppTileLayoutTest, ThreeTilesARowAndTheGridStopsGrowingAt320) {
     const MediaAppTileLayout layout(326);
     EXPECT_EQ(layout.tileWidth, 91);
@@ -509,6 +590,75 @@ TEST(MediaAppGridFocusTest, KeysMoveFocusAcrossTilesAndScrollItIntoView) {
     const Rect visible = grid->scrollView().documentVisibleRect();
     EXPECT_LE(grid->tile("12")->frame().maxY(), visible.maxY() + 0.001);
     EXPECT_GT(visible.minY(), 0);
+}
+
+TEST(MediaAppGridFocusTest, TheKeyboardEntersAtEitherEndAndLeavesPastTheEdges) {
+    std::vector<MediaAppTileModel> models;
+    for (int i = 0; i < 7; ++i) {
+        models.push_back({std::to_string(i), "App", "", nullptr, "app.fill"});
+    }
+    std::vector<std::string> launched;
+    auto grid = std::make_shared<MediaAppGridView>(
+        326, models, [&](const std::string& id) { launched.push_back(id); });
+    // The menu offers the keyboard to the row's view, which holds the grid.
+    auto row = std::make_shared<View>(Rect(0, 0, 326, 260));
+    row->addSubview(std::make_shared<View>(Rect(0, 0, 10, 10)));
+    row->addSubview(grid);
+    Window window(Rect(0, 0, 326, 260), WindowStyleBorderless);
+    window.setContentView(row);
+    auto press = [&](KeyCode key, unsigned modifiers = ModifierNone) {
+        Event event;
+        event.type = EventType::KeyDown;
+        event.keyCode = key;
+        event.modifiers = modifiers;
+        return window.sendEvent(event);  // false: the key goes on to the menu
+    };
+    struct Case {
+        const char* name;
+        bool forward;  // how the keyboard arrives
+        std::vector<KeyCode> walk;
+        KeyCode key;
+        unsigned modifiers;
+        const char* focused;  // none: the focus left the grid and the key was not taken
+    } cases[] = {
+        {"Tab past the last", false, {}, KeyCode::Tab, ModifierNone, nullptr},
+        {"Shift-Tab before the first", true, {}, KeyCode::Tab, ModifierShift, nullptr},
+        {"up from the first row", true, {KeyCode::RightArrow}, KeyCode::UpArrow, 0, nullptr},
+        {"down from the last row", false, {}, KeyCode::DownArrow, 0, nullptr},
+        {"down into a short last row",
+         true,
+         {KeyCode::Tab, KeyCode::Tab, KeyCode::DownArrow},
+         KeyCode::DownArrow,
+         0,
+         "6"},
+        {"right stops at the last", false, {}, KeyCode::RightArrow, 0, "6"},
+        {"left stops at the first", true, {}, KeyCode::LeftArrow, 0, "0"},
+        {"up a row", false, {KeyCode::LeftArrow}, KeyCode::UpArrow, 0, "2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(row->acceptKeyboardEntry(c.forward));
+        ASSERT_EQ(window.firstResponder(), grid->tile(c.forward ? "0" : "6"));
+        for (KeyCode step : c.walk) {
+            ASSERT_TRUE(press(step));
+        }
+        EXPECT_EQ(press(c.key, c.modifiers), c.focused != nullptr);
+        EXPECT_EQ(window.firstResponder(), c.focused ? grid->tile(c.focused) : nullptr);
+        window.makeFirstResponder(nullptr);
+    }
+    // Return and Space launch the focused tile.
+    ASSERT_TRUE(row->acceptKeyboardEntry(true));
+    press(KeyCode::RightArrow);
+    EXPECT_TRUE(press(KeyCode::Return));
+    press(KeyCode::RightArrow);
+    EXPECT_TRUE(press(KeyCode::Space));
+    EXPECT_EQ(launched, (std::vector<std::string>{"1", "2"}));
+    // Rows without such a view, and an empty grid, leave the keyboard to the menu.
+    EXPECT_FALSE(View(Rect(0, 0, 10, 10)).acceptKeyboardEntry(true));
+    auto empty = std::make_shared<MediaAppGridView>(326, std::vector<MediaAppTileModel>{},
+                                                    [](const std::string&) {});
+    window.setContentView(empty);
+    EXPECT_FALSE(empty->acceptKeyboardEntry(true));
 }
 
 TEST(MediaAppModeControlTest, RoundedSegmentsAndTheChangeItReports) {

@@ -97,6 +97,12 @@ constexpr const char* kDemoHome = R"json({
        {"id": "sensor-fridge", "name": "Fridge Sensor", "kind": "sensor",
         "sensor": {"temperature": 4.2, "humidity": 61},
         "state": {"temperature": 4.2}},
+       {"id": "radio-kitchen", "name": "Kitchen Radio", "kind": "media",
+        "power": {"isOn": true, "onItemId": "radio-kitchen/on", "offItemId": "radio-kitchen/off"},
+        "state": {"power": true, "title": "Morning News", "playback": "playing"},
+        "commands": {"media": [{"key": "play_pause", "label": "Play/Pause"},
+                               {"key": "volume_up", "label": "Vol +"},
+                               {"key": "volume_down", "label": "Vol -"}]}},
        {"id": "doorbell", "name": "Doorbell", "kind": "device",
         "items": [{"id": "doorbell/chime", "label": "Chime"}],
         "state": {"status": "Idle"}}

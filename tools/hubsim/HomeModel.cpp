@@ -621,6 +621,23 @@ Reply HomeModel::deviceApps(const std::string& deviceId, const std::string& orig
     return reply;
 }
 
+Reply HomeModel::setDeviceApps(const std::string& deviceId, const json::array& apps) {
+    const auto* d = device(deviceId);
+    if (!d) {
+        return Reply::error(404, "Unknown device \"" + deviceId + "\"");
+    }
+    for (const auto& app : apps) {
+        if (!app.is_object()) {
+            return Reply::error(400, "Every app must be a JSON object");
+        }
+    }
+    home_.apps[deviceId] = apps;
+    Reply reply = Reply::success(
+        std::to_string(apps.size()) + " apps on " + displayName(*d, "the device"), false);
+    reply.data["apps"] = apps.size();
+    return reply;
+}
+
 Reply HomeModel::launchApp(const std::string& deviceId, const std::string& appId,
                            const json::object& body) {
     auto* d = device(deviceId);

@@ -29,6 +29,10 @@ class HomeModel {
     Reply deviceApps(const std::string& deviceId, const std::string& origin) const;
     Reply launchApp(const std::string& deviceId, const std::string& appId,
                     const boost::json::object& body);
+    /// Replaces a device's app list (as apps installed or removed on the device would); a
+    /// device without one gets it. Elements must be objects; "{origin}" in an "iconUrl" is
+    /// filled in when served. The state document does not change.
+    Reply setDeviceApps(const std::string& deviceId, const boost::json::array& apps);
 
     /// Merges `patch` into the device's record (JSON merge patch: objects merge, null removes,
     /// anything else replaces), as a change made at the device itself. A new power state

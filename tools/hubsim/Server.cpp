@@ -672,6 +672,30 @@ void Server::installRoutes() {
     http.Get(apiPattern, api);
     http.Post(apiPattern, api);
 
+    // Apps installed or removed on a device: its list is replaced. The state document does not
+    // change, so nothing is announced; the program sees the new list when it asks again.
+    // Registered before the merge route below, which would take this path too.
+    http.Post(R"(/hubsim/devices/(.+)/apps)",
+              [this](const httplib::Request& req, httplib::Response& res) {
+                  boost::system::error_code ec;
+                  json::parse_options limits;
+                  limits.max_depth = 64;
+                  json::value list = json::parse(req.body, ec, {}, limits);
+                  if (ec || !list.is_array()) {
+                      sendJson(res, 400,
+                               json::object{{"status", false},
+                                            {"message", "The body must be a JSON array of apps"}});
+                      return;
+                  }
+                  const std::string id = percentDecode(req.matches[1].str());
+                  Reply reply;
+                  {
+                      std::lock_guard lock(modelMutex_);
+                      reply = model_->setDeviceApps(id, list.get_array());
+                  }
+                  sendReply(res, reply);
+              });
+
     // A change made at the device itself (a wall switch, another app): no token, outside the
     // API, announced on the streams like any change.
     http.Post(
@@ -730,7 +754,7 @@ void Server::installRoutes() {
                  const std::string name = req.matches[1].str();
                  if (name == "garbled") {
                      // Answered as a success, but no image reader takes it.
-                     res.set_content("GIF? not really", "image/png");
+                     res.set_content("PNG? not really", "image/png");
                      return;
                  }
                  if (name == "missing") {
