@@ -85,17 +85,17 @@ std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& progra
     const double height = hasSubtitle ? 42 : 32;
     const AutomationToggleState toggle = model.toggle;
     const std::string icon = iconFromItem(program);
-    // The row's actions run after this document may have been replaced: keep a copy.
-    const JsonObject record = program;
+    // A run needs only the item's id, which outlives the document.
+    const std::string id = identifierText(program, "id");
     const auto weak = lifetime_.weak();
 
     std::shared_ptr<View> view;
     if (toggle == AutomationToggleState::NotAToggle) {
         auto row = std::make_shared<ActionView>(Rect(0, 0, width, height));
         if (!pending) {
-            row->onAction = [this, weak, record] {
+            row->onAction = [this, weak, id] {
                 if (!weak.expired()) {
-                    runItem(record, std::nullopt);
+                    runItemWithId(id, std::nullopt);
                 }
             };
         }
@@ -150,10 +150,10 @@ std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& progra
         toggleSwitch->setEnabled(!pending);
         toggleSwitch->setAccessibilityLabel(automationToggleAccessibilityLabel(program));
         std::weak_ptr<OrbeluneToggleSwitch> weakSwitch = toggleSwitch;
-        toggleSwitch->setTarget(retainTarget([this, weak, weakSwitch, record] {
+        toggleSwitch->setTarget(retainTarget([this, weak, weakSwitch, id] {
             auto control = weakSwitch.lock();
             if (!weak.expired() && control) {
-                runItem(record, control->isOn());
+                runItemWithId(id, control->isOn());
             }
         }));
         view->addSubview(toggleSwitch);
@@ -165,9 +165,9 @@ std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& progra
     if (locate) {
         std::weak_ptr<MenuItem> weakItem = item;
         onRecordUpdate(locate, program,
-                       [this, weakItem, shape = model.shape()](const JsonObject& newer) mutable {
+                       [this, weakItem, shape = model.shape()](const SharedRecord& newer) mutable {
                            if (auto row = weakItem.lock()) {
-                               shape = updateProgramRow(*row, newer, shape);
+                               shape = updateProgramRow(*row, *newer, shape);
                            }
                        });
     }
@@ -210,7 +210,10 @@ std::string MenuBuilder::updateProgramRow(MenuItem& item, const JsonObject& prog
 }
 
 void MenuBuilder::runItem(const JsonObject& item, std::optional<bool> desiredState) {
-    const std::string id = identifierText(item, "id");
+    runItemWithId(identifierText(item, "id"), desiredState);
+}
+
+void MenuBuilder::runItemWithId(std::string id, std::optional<bool> desiredState) {
     if (id.empty()) {
         return;
     }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "app/RuntimeDiagnostics.h"
 #include "controls/OrbeluneToggleSwitch.h"
@@ -181,65 +182,75 @@ void showSubtitle(MenuItem& item, const std::optional<std::string>& subtitle,
 
 // Choosing the entry.
 
-void MenuBuilder::onDeviceUpdate(std::function<void(const JsonObject& device)> update) {
+void MenuBuilder::onDeviceUpdate(RecordUpdate update) {
     if (!deviceLocator_ || !currentDevice_) {
         return;
     }
-    onRecordUpdate(deviceLocator_, *currentDevice_, std::move(update));
+    deviceUpdates_.push_back(std::move(update));
 }
 
-void MenuBuilder::addDevice(const JsonObject& device, StayOpenMenu& parent,
+void MenuBuilder::addDevice(const SharedRecord& device, StayOpenMenu& parent,
                             const RecordLocator& locate) {
-    if (!corvixSectionEnabled(corvixSectionAppleTVKey) && supportsDeviceApps(device)) {
+    if (!corvixSectionEnabled(corvixSectionAppleTVKey) && supportsDeviceApps(*device)) {
         return;
     }
     // The rows added below register their updates against this device.
-    struct Scope {
-        MenuBuilder& builder;
-        RecordLocator previousLocator;
-        const JsonObject* previousDevice;
-        ~Scope() {
-            builder.deviceLocator_ = std::move(previousLocator);
-            builder.currentDevice_ = previousDevice;
-        }
-    } scope{*this, deviceLocator_, currentDevice_};
-    deviceLocator_ = locate;
-    currentDevice_ = &device;
+    RecordLocator previousLocator = std::exchange(deviceLocator_, locate);
+    SharedRecord previousDevice = std::exchange(currentDevice_, device);
+    std::vector<RecordUpdate> previousUpdates = std::exchange(deviceUpdates_, {});
 
+    addDeviceEntry(device, parent);
+    if (!deviceUpdates_.empty()) {
+        // One registration for all of them: the newer record is found and checked once.
+        auto updates = std::make_shared<const std::vector<RecordUpdate>>(std::move(deviceUpdates_));
+        onRecordUpdate(locate, *device, [updates](const SharedRecord& newer) {
+            for (const auto& update : *updates) {
+                update(newer);
+            }
+        });
+    }
+
+    deviceLocator_ = std::move(previousLocator);
+    currentDevice_ = std::move(previousDevice);
+    deviceUpdates_ = std::move(previousUpdates);
+}
+
+void MenuBuilder::addDeviceEntry(const SharedRecord& deviceRecord, StayOpenMenu& parent) {
+    const JsonObject& device = *deviceRecord;
     const std::string name = string(device, "name", "Device");
     const std::string kind = string(device, "kind", "device");
     const JsonObject* commands = objectMember(device, "commands");
     const bool hasCommands = hasCommandList(commands);
 
     if (kind == "light") {
-        addLightDevice(device, parent);
+        addLightDevice(deviceRecord, parent);
         return;
     }
     if (objectMember(device, "brightness") || objectMember(device, "climate") ||
         objectMember(device, "sensor") || hasCommands) {
-        addDeviceSubmenu(device, parent);
+        addDeviceSubmenu(deviceRecord, parent);
         return;
     }
     if (const JsonObject* power = objectMember(device, "power")) {
-        parent.addItem(powerItem(name, device, *power));
+        parent.addItem(powerItem(name, deviceRecord, *power));
         return;
     }
     if (const ObjectList items = array(device, "items"); !items.empty()) {
-        const JsonObject item = *items.front();
+        const std::string itemId = identifierText(*items.front(), "id");
         const std::string icon = deviceSymbol(kind);
         const auto weak = lifetime_.weak();
-        auto makeRow = [this, weak, name, icon, item](const std::optional<std::string>& status) {
-            return actionItem(name, icon, status, true, name, [this, weak, item] {
+        auto makeRow = [this, weak, name, icon, itemId](const std::optional<std::string>& status) {
+            return actionItem(name, icon, status, true, name, [this, weak, itemId] {
                 if (!weak.expired()) {
-                    runItem(item, std::nullopt);
+                    runItemWithId(itemId, std::nullopt);
                 }
             });
         };
         auto row = makeRow(statusText(device));
         std::weak_ptr<MenuItem> weakRow = row;
-        onDeviceUpdate([weakRow, makeRow](const JsonObject& newer) {
+        onDeviceUpdate([weakRow, makeRow](const SharedRecord& newer) {
             if (auto current = weakRow.lock()) {
-                const auto status = statusText(newer);
+                const auto status = statusText(*newer);
                 showSubtitle(*current, status, [&] { return makeRow(status); });
             }
         });
@@ -249,12 +260,13 @@ void MenuBuilder::addDevice(const JsonObject& device, StayOpenMenu& parent,
     parent.addItem(disabledLine(name));
 }
 
-void MenuBuilder::addLightDevice(const JsonObject& device, StayOpenMenu& parent) {
+void MenuBuilder::addLightDevice(const SharedRecord& deviceRecord, StayOpenMenu& parent) {
+    const JsonObject& device = *deviceRecord;
     const JsonObject* color = objectMember(device, "color");
     const JsonObject* colorTemperature = objectMember(device, "colorTemperature");
     if (objectMember(device, "brightness") || objectMember(device, "power") ||
         hasLightColorControls(color, colorTemperature)) {
-        if (auto lightRow = makeLightMenuItem(device, parent)) {
+        if (auto lightRow = makeLightMenuItem(deviceRecord, parent)) {
             parent.addItem(lightRow);
             return;
         }
@@ -268,16 +280,17 @@ void MenuBuilder::addLightDevice(const JsonObject& device, StayOpenMenu& parent)
     submenu->addItem(itemWithView(name, header));
     row->setSubmenu(submenu);
     std::weak_ptr<MenuItem> weakRow = row;
-    onDeviceUpdate([this, weakRow, name](const JsonObject& newer) {
+    onDeviceUpdate([this, weakRow, name](const SharedRecord& newer) {
         if (auto current = weakRow.lock()) {
-            const auto status = statusText(newer);
+            const auto status = statusText(*newer);
             showSubtitle(*current, status, [&] { return submenuItem(name, "lightbulb", status); });
         }
     });
     parent.addItem(row);
 }
 
-void MenuBuilder::addDeviceSubmenu(const JsonObject& device, StayOpenMenu& parent) {
+void MenuBuilder::addDeviceSubmenu(const SharedRecord& deviceRecord, StayOpenMenu& parent) {
+    const JsonObject& device = *deviceRecord;
     const std::string name = string(device, "name", "Device");
     const std::string kind = string(device, "kind", "device");
     const std::string icon = deviceSymbol(kind);
@@ -287,7 +300,7 @@ void MenuBuilder::addDeviceSubmenu(const JsonObject& device, StayOpenMenu& paren
     if (kind == "media") {
         buildMediaDeviceSubmenu(device, *submenu);
     } else if (const JsonObject* power = objectMember(device, "power")) {
-        submenu->addItem(powerItem(name, device, *power));
+        submenu->addItem(powerItem(name, deviceRecord, *power));
     }
     if (const JsonObject* brightness = objectMember(device, "brightness")) {
         if (kind == "climate") {
@@ -327,9 +340,9 @@ void MenuBuilder::addDeviceSubmenu(const JsonObject& device, StayOpenMenu& paren
 
     row->setSubmenu(submenu);
     std::weak_ptr<MenuItem> weakRow = row;
-    onDeviceUpdate([this, weakRow, name, icon](const JsonObject& newer) {
+    onDeviceUpdate([this, weakRow, name, icon](const SharedRecord& newer) {
         if (auto current = weakRow.lock()) {
-            const auto status = statusText(newer);
+            const auto status = statusText(*newer);
             showSubtitle(*current, status, [&] { return submenuItem(name, icon, status); });
         }
     });
@@ -338,7 +351,7 @@ void MenuBuilder::addDeviceSubmenu(const JsonObject& device, StayOpenMenu& paren
 
 // Rows.
 
-std::shared_ptr<MenuItem> MenuBuilder::powerItem(std::string_view title, const JsonObject& device,
+std::shared_ptr<MenuItem> MenuBuilder::powerItem(std::string_view title, const SharedRecord& device,
                                                  const JsonObject& power) {
     auto view = std::make_shared<View>(Rect(0, 0, width, 32));
     addIcon("power", *view, 8);
@@ -349,23 +362,24 @@ std::shared_ptr<MenuItem> MenuBuilder::powerItem(std::string_view title, const J
     toggleSwitch->setEnabled(true);
 
     // The runner reads the records when the switch flips, after updates may have replaced them.
-    auto live = std::make_shared<std::pair<JsonObject, JsonObject>>(device, power);
+    auto live = std::make_shared<std::pair<SharedRecord, SharedRecord>>(
+        device, sharedRecord(device, &power));
     std::weak_ptr<OrbeluneToggleSwitch> weakSwitch = toggleSwitch;
     const auto weak = lifetime_.weak();
     toggleSwitch->setTarget(retainTarget([this, weak, weakSwitch, live] {
         auto control = weakSwitch.lock();
         if (!weak.expired() && control) {
-            runPower(live->first, live->second, control->isOn(), weakSwitch);
+            runPower(*live->first, *live->second, control->isOn(), weakSwitch);
         }
     }));
     view->addSubview(toggleSwitch);
-    onDeviceUpdate([weakSwitch, live](const JsonObject& newer) {
-        const JsonObject* newerPower = objectMember(newer, "power");
+    onDeviceUpdate([weakSwitch, live](const SharedRecord& newer) {
+        const JsonObject* newerPower = objectMember(*newer, "power");
         auto control = weakSwitch.lock();
         if (!newerPower || !control) {
             return;
         }
-        *live = {newer, *newerPower};
+        *live = {newer, sharedRecord(newer, newerPower)};
         control->setOn(optionalBool(*newerPower, "isOn").value_or(false));
     });
 
@@ -439,14 +453,14 @@ std::shared_ptr<MenuItem> MenuBuilder::sliderItem(std::string_view title, const 
     view->addSubview(slider);
     view->addSubview(valueLabel);
 
-    onDeviceUpdate([weakSlider, sequence, show](const JsonObject& newer) {
+    onDeviceUpdate([weakSlider, sequence, show](const SharedRecord& newer) {
         auto s = weakSlider.lock();
-        const JsonObject* newerControl = objectMember(newer, "brightness");
+        const JsonObject* newerControl = objectMember(*newer, "brightness");
         // A held slider and one whose sends are still on their way show the user's value.
         if (!s || !newerControl || s->isTracking() || sequence->busy()) {
             return;
         }
-        show(newer, *newerControl);
+        show(*newer, *newerControl);
     });
     return itemWithView(title, view);
 }
@@ -516,8 +530,8 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
         stepperLabel ? std::static_pointer_cast<TextField>(stepperLabel->shared_from_this())
                      : nullptr;
     onDeviceUpdate([weakSummary, weakMode, weakStepper, weakStepperLabel, modeSequence,
-                    targetSequence, modes](const JsonObject& newer) {
-        const JsonObject* newerClimate = objectMember(newer, "climate");
+                    targetSequence, modes](const SharedRecord& newer) {
+        const JsonObject* newerClimate = objectMember(*newer, "climate");
         if (!newerClimate) {
             return;
         }
@@ -618,8 +632,8 @@ std::shared_ptr<MenuItem> MenuBuilder::stepperItem(std::string_view title, doubl
 std::shared_ptr<MenuItem> MenuBuilder::sensorDeviceItem(const JsonObject& sensor) {
     auto item = disabledLine(sensorText(sensor));
     std::weak_ptr<MenuItem> weakItem = item;
-    onDeviceUpdate([weakItem](const JsonObject& newer) {
-        const JsonObject* newerSensor = objectMember(newer, "sensor");
+    onDeviceUpdate([weakItem](const SharedRecord& newer) {
+        const JsonObject* newerSensor = objectMember(*newer, "sensor");
         if (auto current = weakItem.lock(); current && newerSensor) {
             current->setTitle(sensorText(*newerSensor));
         }
@@ -638,9 +652,9 @@ std::shared_ptr<MenuItem> MenuBuilder::commandGridItem(std::string_view title,
     view->addSubview(
         rowLabel(title, Rect(14, height - 20, 160, 17), Font::system(12), secondaryLabelColor()));
     const auto weak = lifetime_.weak();
-    const auto owner = std::make_shared<const JsonObject>(device);
+    const std::string deviceId = identifierText(device, "id");
     for (std::size_t i = 0; i < count; ++i) {
-        const JsonObject record = *commands[i];
+        const JsonObject& record = *commands[i];
         auto button = Button::push(buttonTitle(record));
         button->setFrame(Rect(14 + 95 * static_cast<double>(i % 3),
                               height - 52 - 30 * static_cast<double>(i / 3), 88, 24));
@@ -651,7 +665,7 @@ std::shared_ptr<MenuItem> MenuBuilder::commandGridItem(std::string_view title,
         const std::string key = identifierText(record, "key");
         // A button that would do nothing does not look as if it could.
         button->setEnabled(!itemId.empty() || !key.empty());
-        button->setTarget(retainTarget([this, weak, owner, itemId, key] {
+        button->setTarget(retainTarget([this, weak, deviceId, itemId, key] {
             if (weak.expired()) {
                 return;
             }
@@ -670,7 +684,7 @@ std::shared_ptr<MenuItem> MenuBuilder::commandGridItem(std::string_view title,
                     }
                 });
             } else if (!key.empty()) {
-                runCommand(*owner, key, JsonObject{});
+                runDeviceCommand(deviceId, key, JsonObject{});
             }
         }));
         view->addSubview(button);
@@ -736,7 +750,11 @@ void MenuBuilder::runPower(const JsonObject& device, const JsonObject& power, bo
 
 void MenuBuilder::runCommand(const JsonObject& device, std::string_view command,
                              const JsonObject& payload) {
-    const std::string deviceId = identifierText(device, "id");
+    runDeviceCommand(identifierText(device, "id"), command, payload);
+}
+
+void MenuBuilder::runDeviceCommand(const std::string& deviceId, std::string_view command,
+                                   const JsonObject& payload) {
     if (deviceId.empty() || command.empty()) {
         return;
     }

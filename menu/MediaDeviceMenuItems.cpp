@@ -181,17 +181,17 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
     auto shown = std::make_shared<JsonObject>(shownOf(device));
     std::weak_ptr<Menu> weakMenu = submenu.shared_from_this();
     onDeviceUpdate(
-        [this, weak = lifetime_.weak(), weakMenu, shown, shownOf](const JsonObject& newer) {
+        [this, weak = lifetime_.weak(), weakMenu, shown, shownOf](const SharedRecord& newer) {
             auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakMenu.lock());
             if (weak.expired() || !menu) {
                 return;
             }
-            JsonObject now = shownOf(newer);
+            JsonObject now = shownOf(*newer);
             if (now == *shown) {
                 return;
             }
             *shown = std::move(now);
-            buildMediaDeviceSubmenu(newer, *menu);
+            buildMediaDeviceSubmenu(*newer, *menu);
         });
     const std::string deviceId = identifierText(device, "id");
     // Rebuilt under the keyboard (a launch changes the header): the new grid focuses the same

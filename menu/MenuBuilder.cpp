@@ -242,7 +242,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     // Media devices are listed once at the top, whichever rooms they are in.
     const ObjectList mediaDevices = topLevelMediaDevices(document);
     for (std::size_t i = 0; i < mediaDevices.size(); ++i) {
-        addDevice(*mediaDevices[i], target, nthOf(topLevelMediaDevices, i));
+        addDevice(sharedRecord(state, mediaDevices[i]), target, nthOf(topLevelMediaDevices, i));
     }
     // Also when the hook left them all out (Apple TVs with their section switched off).
     if (!mediaDevices.empty()) {
@@ -263,7 +263,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
         if (!rooms.empty()) {
             target.addItem(sectionTitleMenuItem("Rooms"));
             for (std::size_t i = 0; i < rooms.size(); ++i) {
-                addRoom(*rooms[i], i, target);
+                addRoom(sharedRecord(state, rooms[i]), i, target);
             }
             if (hasAutomations) {
                 target.addItem(MenuItem::separator());
@@ -286,8 +286,8 @@ void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent,
                                 RecordLocator locate) {
     const std::string label = string(item, "label", "Control");
     const std::string icon = iconFromItem(item);
-    // The row's actions run after this document may have been replaced: keep a copy.
-    const JsonObject record = item;
+    // A run needs only the item's id, which outlives the document.
+    const std::string id = identifierText(item, "id");
     const auto weak = lifetime_.weak();
 
     std::optional<bool> switchState;
@@ -308,12 +308,11 @@ void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent,
     }
 
     if (!switchState) {
-        parent.addItem(
-            actionItem(label, icon, std::nullopt, true, std::nullopt, [this, weak, record] {
-                if (!weak.expired()) {
-                    runItem(record, std::nullopt);
-                }
-            }));
+        parent.addItem(actionItem(label, icon, std::nullopt, true, std::nullopt, [this, weak, id] {
+            if (!weak.expired()) {
+                runItemWithId(id, std::nullopt);
+            }
+        }));
         return;
     }
 
@@ -325,35 +324,36 @@ void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent,
     toggleSwitch->setEnabled(true);
     toggleSwitch->setAccessibilityLabel(label);
     std::weak_ptr<OrbeluneToggleSwitch> weakSwitch = toggleSwitch;
-    toggleSwitch->setTarget(retainTarget([this, weak, weakSwitch, record] {
+    toggleSwitch->setTarget(retainTarget([this, weak, weakSwitch, id] {
         auto control = weakSwitch.lock();
         if (!weak.expired() && control) {
-            runItem(record, control->isOn());
+            runItemWithId(id, control->isOn());
         }
     }));
     view->addSubview(toggleSwitch);
     parent.addItem(itemWithView(label, view));
-    onRecordUpdate(locate, item, [weakSwitch](const JsonObject& newer) {
+    onRecordUpdate(locate, item, [weakSwitch](const SharedRecord& newer) {
         auto control = weakSwitch.lock();
         if (!control) {
             return;
         }
-        const JsonObject* newerToggle = objectMember(newer, "toggle");
+        const JsonObject* newerToggle = objectMember(*newer, "toggle");
         if (newerToggle && bool_(*newerToggle, "capable", false)) {
             control->setOn(optionalBool(*newerToggle, "isOn").value_or(false));
-        } else if (const auto state = programAutomationToggleState(newer);
+        } else if (const auto state = programAutomationToggleState(*newer);
                    state != AutomationToggleState::NotAToggle) {
             control->setOn(state == AutomationToggleState::ToggleOn);
         }
     });
 }
 
-void MenuBuilder::addRoom(const JsonObject& room, std::size_t index, StayOpenMenu& parent) {
+void MenuBuilder::addRoom(const SharedRecord& roomRecord, std::size_t index, StayOpenMenu& parent) {
+    const JsonObject& room = *roomRecord;
     auto row = submenuItem(string(room, "name", "Room"), "house", std::nullopt);
     auto submenu = StayOpenMenu::make();
     const ObjectList devices = array(room, "devices");
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        addDevice(*devices[i], *submenu,
+        addDevice(sharedRecord(roomRecord, devices[i]), *submenu,
                   nthOf(
                       [index](const JsonObject& state) {
                           const ObjectList rooms = array(state, "rooms");
@@ -397,15 +397,15 @@ void MenuBuilder::addAutomationSubmenu(std::string_view title, std::string_view 
 // In-place updates of rows that show hub state.
 
 void MenuBuilder::onRecordUpdate(const RecordLocator& locate, const JsonObject& record,
-                                 std::function<void(const JsonObject& record)> update) {
+                                 RecordUpdate update) {
     if (!locate) {
         return;
     }
     stateUpdateHandlers.push_back(
-        [locate, key = recordKey(record), update = std::move(update)](const JsonObject& state) {
-            const JsonObject* newer = locate(state);
+        [locate, key = recordKey(record), update = std::move(update)](const SharedRecord& state) {
+            const JsonObject* newer = locate(*state);
             if (newer && recordKey(*newer) == key) {
-                update(*newer);
+                update(sharedRecord(state, newer));
             }
         });
 }
@@ -418,7 +418,7 @@ bool MenuBuilder::updateRows(std::shared_ptr<const JsonObject> state) {
     // Run the ones registered now, whatever a handler does to the list.
     const auto handlers = stateUpdateHandlers;
     for (const auto& handler : handlers) {
-        handler(*state);
+        handler(state);
     }
     RuntimeDiagnostics::menuBar().count("rows_updated_in_place",
                                         static_cast<std::int64_t>(handlers.size()));

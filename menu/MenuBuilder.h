@@ -31,6 +31,8 @@ class OrbeluneToggleSwitch;
 
 /// Finds a row's record in a newer document of the same structure; null when it is not there.
 using RecordLocator = std::function<const JsonObject*(const JsonObject& state)>;
+/// Shows a newer record in a row; the record shares the newer document.
+using RecordUpdate = std::function<void(const SharedRecord& record)>;
 
 /// Turns the state document into the status menu: the full menu, the loading and offline
 /// placeholders, and the row kinds the menu's sections share. Created once by the application
@@ -89,6 +91,9 @@ class MenuBuilder {
     /// Runs the hub item `item["id"]`, marking it pending (and rebuilding so its row shows
     /// it) until the hub answers; remembers a failure for the row and shows it.
     void runItem(const JsonObject& item, std::optional<bool> desiredState);
+    /// `runItem` of the item with the id `id`; nothing for an empty id. Taken by value: the
+    /// rebuild it starts may end the row that holds the caller's text.
+    void runItemWithId(std::string id, std::optional<bool> desiredState);
 
     // Fields, in the order the menu's sections rely on them.
     const double width;
@@ -119,7 +124,7 @@ class MenuBuilder {
     std::shared_ptr<const JsonObject> currentState;
     std::vector<std::function<void(const JsonObject&)>> playbackUpdateHandlers;
     /// How the current menu's rows show a newer document (see `updateRows`).
-    std::vector<std::function<void(const JsonObject&)>> stateUpdateHandlers;
+    std::vector<std::function<void(const SharedRecord& state)>> stateUpdateHandlers;
     /// Hub item ids whose run is in flight.
     std::set<std::string, std::less<>> pendingControlIds;
     /// The description of each item's last failed run.
@@ -130,12 +135,13 @@ class MenuBuilder {
 
     /// Appends one device's entry to `parent`: a light row, a submenu of its controls, a power
     /// row, an action row or a disabled line.
-    void addDevice(const JsonObject& device, StayOpenMenu& parent,
+    void addDevice(const SharedRecord& device, StayOpenMenu& parent,
                    const RecordLocator& locate = {});
-    void addLightDevice(const JsonObject& device, StayOpenMenu& parent);
+    void addLightDevice(const SharedRecord& device, StayOpenMenu& parent);
     /// The climate summary, mode and target temperature rows.
     void addClimate(const JsonObject& device, StayOpenMenu& submenu);
-    std::shared_ptr<MenuItem> powerItem(std::string_view title, const JsonObject& device,
+    /// `power` is a member of `device`.
+    std::shared_ptr<MenuItem> powerItem(std::string_view title, const SharedRecord& device,
                                         const JsonObject& power);
     /// A level slider that sends every position it reports, in order, under `payloadKey`,
     /// "level", "value" and "percent"; disabled without a command.
@@ -161,6 +167,9 @@ class MenuBuilder {
                   std::function<void()> didSetBack = {});
     /// Sends a device command; nothing without a device id or a command.
     void runCommand(const JsonObject& device, std::string_view command, const JsonObject& payload);
+    /// `runCommand` to the device with the id `deviceId`.
+    void runDeviceCommand(const std::string& deviceId, std::string_view command,
+                          const JsonObject& payload);
     /// Runs a command record: its item, else its key as a device command; `setBack` runs when
     /// it fails or nothing could be sent.
     void runCommandObject(const JsonObject& record, const JsonObject& device,
@@ -231,14 +240,13 @@ class MenuBuilder {
     void cancelMediaAppIconTasks(const std::set<std::string, std::less<>>& except);
     /// The compact row of a light with controls (`OrbeluneLightMenuItem`); a null row leaves
     /// the light its header submenu.
-    std::shared_ptr<MenuItem> makeLightMenuItem(const JsonObject& device, StayOpenMenu& parent);
+    std::shared_ptr<MenuItem> makeLightMenuItem(const SharedRecord& device, StayOpenMenu& parent);
     /// Registers how the rows of the device being added show a newer record of it.
-    void onDeviceUpdate(std::function<void(const JsonObject& device)> update);
+    void onDeviceUpdate(RecordUpdate update);
     /// Registers how a row built from `record` shows the record `locate` finds in a newer
     /// document, after each `updateRows`, while it still names the same thing (its id, or its
     /// name without one, and its kind). The one way rows follow the hub between rebuilds.
-    void onRecordUpdate(const RecordLocator& locate, const JsonObject& record,
-                        std::function<void(const JsonObject& record)> update);
+    void onRecordUpdate(const RecordLocator& locate, const JsonObject& record, RecordUpdate update);
 
   private:
     /// A music command through the sequence of its action, so slider sends land in order.
@@ -251,14 +259,16 @@ class MenuBuilder {
     void clearForPlaceholder(StayOpenMenu& menu);
     void addFooter(StayOpenMenu& menu, bool serverReachable);
     void addPinnedItem(const JsonObject& item, StayOpenMenu& parent, RecordLocator locate);
-    void addRoom(const JsonObject& room, std::size_t index, StayOpenMenu& parent);
+    void addRoom(const SharedRecord& room, std::size_t index, StayOpenMenu& parent);
     void addAutomationSubmenu(std::string_view title, std::string_view icon,
                               const ObjectList& programs, ObjectList (*list)(const JsonObject&),
                               StayOpenMenu& parent);
     void rebuildFromCurrentState();
     void finishRun(const std::string& id, const Result<void>& result);
     std::shared_ptr<ButtonTarget> retainTarget(std::function<void()> handler);
-    void addDeviceSubmenu(const JsonObject& device, StayOpenMenu& parent);
+    /// `addDevice` once the device's rows know where to register their updates.
+    void addDeviceEntry(const SharedRecord& device, StayOpenMenu& parent);
+    void addDeviceSubmenu(const SharedRecord& device, StayOpenMenu& parent);
     /// Shows a newer record in a program row built in `builtShape`; returns the row's shape.
     std::string updateProgramRow(MenuItem& item, const JsonObject& program,
                                  const std::string& builtShape);
@@ -272,7 +282,9 @@ class MenuBuilder {
     std::map<std::string, std::shared_ptr<CommandSequence>, std::less<>> musicSequences_;
     /// Counts output choices; only the newest transfer's answer touches the chosen output.
     std::uint64_t musicTransferGeneration_ = 0;
-    const JsonObject* currentDevice_ = nullptr;
+    SharedRecord currentDevice_;
+    /// The updates of the device being added, registered together once it is added.
+    std::vector<RecordUpdate> deviceUpdates_;
     Lifetime lifetime_;
 };
 

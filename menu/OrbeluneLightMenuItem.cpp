@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
+#include <utility>
 
 #include "controls/InlineColorControls.h"
 #include "controls/OrbeluneToggleSwitch.h"
@@ -31,18 +33,24 @@ std::optional<std::int64_t> wholeNumber(double value) {
     return static_cast<std::int64_t>(rounded);
 }
 
-std::optional<JsonObject> copyOf(const JsonObject* control) {
-    return control ? std::optional<JsonObject>(*control) : std::nullopt;
+double number(const SharedRecord& control, std::string_view key, double fallback) {
+    return control ? optionalDouble(*control, key).value_or(fallback) : fallback;
 }
 
-double number(const std::optional<JsonObject>& control, std::string_view key, double fallback) {
-    return control ? optionalDouble(*control, key).value_or(fallback) : fallback;
+/// `control` with `values` written over its members, as a record of its own.
+SharedRecord edited(const SharedRecord& control,
+                    std::initializer_list<std::pair<std::string_view, json::value>> values) {
+    auto copy = std::make_shared<JsonObject>(*control);
+    for (const auto& [key, value] : values) {
+        (*copy)[key] = value;
+    }
+    return copy;
 }
 
 }  // namespace
 
 std::shared_ptr<OrbeluneLightMenuItem> OrbeluneLightMenuItem::make(
-    const JsonObject& device, const JsonObject* brightness, const JsonObject* color,
+    const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
     const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
     std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
     RunCommand runCommand, ColorPayload colorPayload) {
@@ -55,19 +63,19 @@ std::shared_ptr<OrbeluneLightMenuItem> OrbeluneLightMenuItem::make(
     return item;
 }
 
-OrbeluneLightMenuItem::OrbeluneLightMenuItem(const JsonObject& device, const JsonObject* brightness,
-                                             const JsonObject* color,
+OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
+                                             const JsonObject* brightness, const JsonObject* color,
                                              const JsonObject* colorTemperature,
                                              const JsonObject* power, double menuWidth,
                                              std::weak_ptr<StayOpenMenu> menu,
                                              RetainTarget retainTarget, RunPower runPower,
                                              RunCommand runCommand, ColorPayload colorPayload)
-    : MenuItem(string(device, "name", "Light")),
+    : MenuItem(string(*device, "name", "Light")),
       device(device),
-      brightness(copyOf(brightness)),
-      color(copyOf(color)),
-      colorTemperature(copyOf(colorTemperature)),
-      power(copyOf(power)),
+      brightness(sharedRecord(device, brightness)),
+      color(sharedRecord(device, color)),
+      colorTemperature(sharedRecord(device, colorTemperature)),
+      power(sharedRecord(device, power)),
       menuWidth(menuWidth),
       owningMenu(std::move(menu)),
       runPower(std::move(runPower)),
@@ -90,7 +98,7 @@ OrbeluneLightMenuItem::OrbeluneLightMenuItem(const JsonObject& device, const Jso
     setView(containerView);
 }
 
-std::string OrbeluneLightMenuItem::command(const std::optional<JsonObject>& control) const {
+std::string OrbeluneLightMenuItem::command(const SharedRecord& control) const {
     return control ? identifierText(*control, "command") : std::string();
 }
 
@@ -265,7 +273,7 @@ void OrbeluneLightMenuItem::powerChanged() {
         const std::weak_ptr<OrbeluneLightMenuItem> weak =
             std::static_pointer_cast<OrbeluneLightMenuItem>(shared_from_this());
         // A failed run sets the switch back; the row must follow it.
-        runPower(device, *power, desired, toggleSwitch, [weak] {
+        runPower(*device, *power, desired, toggleSwitch, [weak] {
             if (auto item = weak.lock()) {
                 item->relayout();
             }
@@ -290,7 +298,7 @@ void OrbeluneLightMenuItem::brightnessChanged() {
     const std::string name = command(brightness);
     if (runCommand && !name.empty()) {
         runCommand(
-            device, name,
+            *device, name,
             JsonObject{
                 {"brightness", *level}, {"level", *level}, {"value", *level}, {"percent", *level}});
     }
@@ -312,10 +320,9 @@ void OrbeluneLightMenuItem::colorPicked(double hue, double saturation, bool isFi
     const double h = hue >= 360 ? 1 : (hue < 0 || !std::isfinite(hue) ? 0 : hue / 360);
     const double s = std::clamp(std::isfinite(saturation) ? saturation : 0.0, 0.0, 100.0) / 100;
     // The row opens the picker on the value it asked for until the hub tells otherwise.
-    (*color)["hue"] = h * 360;
-    (*color)["saturation"] = s * 100;
+    color = edited(color, {{"hue", h * 360}, {"saturation", s * 100}});
     if (runCommand && colorPayload) {
-        runCommand(device, name, colorPayload(Color::hsb(h, s, 1, 1)));
+        runCommand(*device, name, colorPayload(Color::hsb(h, s, 1, 1)));
     }
 }
 
@@ -325,9 +332,9 @@ void OrbeluneLightMenuItem::temperaturePicked(double value) {
     if (name.empty() || !mireds) {
         return;
     }
-    (*colorTemperature)["value"] = *mireds;
+    colorTemperature = edited(colorTemperature, {{"value", *mireds}});
     if (runCommand) {
-        runCommand(device, name,
+        runCommand(*device, name,
                    JsonObject{{"ct", *mireds},
                               {"colorTemp", *mireds},
                               {"colorTemperature", *mireds},
@@ -336,12 +343,12 @@ void OrbeluneLightMenuItem::temperaturePicked(double value) {
     }
 }
 
-void OrbeluneLightMenuItem::update(const JsonObject& newer) {
+void OrbeluneLightMenuItem::update(const SharedRecord& newer) {
     device = newer;
     // A control the newer record leaves out keeps its last form; its row parts stay.
-    auto refresh = [&newer](std::optional<JsonObject>& control, std::string_view key) {
-        if (const JsonObject* found = objectMember(newer, key); found && control) {
-            control = *found;
+    auto refresh = [&newer](SharedRecord& control, std::string_view key) {
+        if (const JsonObject* found = objectMember(*newer, key); found && control) {
+            control = sharedRecord(newer, found);
         }
     };
     refresh(brightness, "brightness");
@@ -380,13 +387,14 @@ void OrbeluneLightMenuItem::update(const JsonObject& newer) {
 
 // The builder's side: the row of a light in a room.
 
-std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const JsonObject& device, StayOpenMenu&) {
+std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& device,
+                                                         StayOpenMenu&) {
     const auto weak = lifetime_.weak();
     // Each command of the light keeps its values in order on their way to the hub.
     auto sequences = std::make_shared<std::map<std::string, std::shared_ptr<CommandSequence>>>();
     auto item = OrbeluneLightMenuItem::make(
-        device, objectMember(device, "brightness"), objectMember(device, "color"),
-        objectMember(device, "colorTemperature"), objectMember(device, "power"), width, menu,
+        device, objectMember(*device, "brightness"), objectMember(*device, "color"),
+        objectMember(*device, "colorTemperature"), objectMember(*device, "power"), width, menu,
         [this, weak](std::shared_ptr<ButtonTarget> target) {
             if (!weak.expired()) {
                 buttonTargets.push_back(std::move(target));
@@ -412,7 +420,7 @@ std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const JsonObject& devic
         },
         colorPayload);
     std::weak_ptr<OrbeluneLightMenuItem> weakItem = item;
-    onDeviceUpdate([weakItem](const JsonObject& newer) {
+    onDeviceUpdate([weakItem](const SharedRecord& newer) {
         if (auto current = weakItem.lock()) {
             current->update(newer);
         }

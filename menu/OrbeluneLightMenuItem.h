@@ -37,11 +37,11 @@ class OrbeluneLightMenuItem : public MenuItem {
 
     enum class ExpandedMode { none, color, temp };
 
-    /// Builds the row, its controls and its first layout. `menu` is kept open while one of
-    /// the row's controls is in use: the whole status menu, so a drag that strays outside the
-    /// row's submenu does not close everything.
+    /// Builds the row, its controls and its first layout. The controls are members of
+    /// `device`. `menu` is kept open while one of the row's controls is in use: the whole
+    /// status menu, so a drag that strays outside the row's submenu does not close everything.
     static std::shared_ptr<OrbeluneLightMenuItem> make(
-        const JsonObject& device, const JsonObject* brightness, const JsonObject* color,
+        const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
         const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
         std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
         RunCommand runCommand, ColorPayload colorPayload);
@@ -52,14 +52,15 @@ class OrbeluneLightMenuItem : public MenuItem {
     /// changed so an open menu re-measures it.
     void relayout();
     /// Shows a newer record of the same light; controls the user is holding keep their value.
-    void update(const JsonObject& newer);
+    void update(const SharedRecord& newer);
 
     static constexpr double collapsedHeight = 34;
     static constexpr double expandedHeight = 90;
 
-    // Fields, in the order the row relies on them.
-    JsonObject device;
-    std::optional<JsonObject> brightness, color, colorTemperature, power;
+    // Fields, in the order the row relies on them. The records are the document's (shared,
+    // never changed); a pick replaces its control with an edited copy.
+    SharedRecord device;
+    SharedRecord brightness, color, colorTemperature, power;
     const double menuWidth;
     const std::weak_ptr<StayOpenMenu> owningMenu;
     const RunPower runPower;
@@ -77,14 +78,14 @@ class OrbeluneLightMenuItem : public MenuItem {
     ExpandedMode expandedMode = ExpandedMode::none;
     double nextButtonX = 0;
 
-    OrbeluneLightMenuItem(const JsonObject& device, const JsonObject* brightness,
+    OrbeluneLightMenuItem(const SharedRecord& device, const JsonObject* brightness,
                           const JsonObject* color, const JsonObject* colorTemperature,
                           const JsonObject* power, double menuWidth,
                           std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget,
                           RunPower runPower, RunCommand runCommand, ColorPayload colorPayload);
 
   private:
-    std::string command(const std::optional<JsonObject>& control) const;
+    std::string command(const SharedRecord& control) const;
     void powerChanged();
     void brightnessChanged();
     void toggleMode(ExpandedMode mode);

@@ -82,7 +82,12 @@ std::string removeDotSegments(std::string_view input) {
 
 std::string mergePaths(const Url& base, std::string_view referencePath) {
     if (base.authority && base.path.empty()) {
-        return "/" + std::string(referencePath);
+        // Appended rather than "/" + string: GCC 12 at -O3 warns falsely on that form.
+        std::string merged;
+        merged.reserve(referencePath.size() + 1);
+        merged += '/';
+        merged += referencePath;
+        return merged;
     }
     auto slash = base.path.rfind('/');
     if (slash == std::string::npos) {

@@ -1,10 +1,10 @@
 #include "state/DeviceControl.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <unordered_set>
 
 namespace corvix {
@@ -13,6 +13,11 @@ namespace {
 
 bool isTokenCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+/// Tokens keep only ASCII letters and digits, so only ASCII letters need lowering.
+char asciiLowercase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::string commandName(const JsonObject& record) {
@@ -63,7 +68,7 @@ std::string commandToken(std::string_view text) {
     token.reserve(text.size());
     bool pendingSeparator = false;
     for (char raw : text) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));
+        const char c = asciiLowercase(raw);
         if (isTokenCharacter(c)) {
             // Runs of anything else become one "_", never at either end.
             if (pendingSeparator && !token.empty()) {
@@ -204,32 +209,73 @@ JsonObject colorPayload(const Color& color) {
     return payload;
 }
 
+namespace {
+
+/// The command token of `text` names an Apple TV: "apple_tv", "appletv" anywhere (a room name
+/// before "apple_tv" does not count; written as one word it does), or a start "atv". Made on
+/// the fly, as every device of every build asks, mostly about texts that are not.
+bool tokenNamesAppleTv(std::string_view text) {
+    constexpr std::string_view kWhole = "apple_tv", kInside = "appletv", kStart = "atv";
+    std::size_t length = 0;
+    // How much of "appletv" the token ends with; no proper start of it reappears inside it, so
+    // a mismatch starts over.
+    std::size_t insideMatched = 0;
+    bool whole = true, start = true, inside = false;
+    auto emit = [&](char c) {
+        whole = whole && length < kWhole.size() && kWhole[length] == c;
+        start = start && (length >= kStart.size() || kStart[length] == c);
+        insideMatched = kInside[insideMatched] == c ? insideMatched + 1 : (c == kInside[0] ? 1 : 0);
+        if (insideMatched == kInside.size()) {
+            inside = true;
+            insideMatched = 0;
+        }
+        ++length;
+    };
+    bool pendingSeparator = false;
+    for (char raw : text) {
+        const char c = asciiLowercase(raw);
+        if (!isTokenCharacter(c)) {
+            pendingSeparator = true;
+            continue;
+        }
+        if (pendingSeparator && length > 0) {
+            emit('_');
+        }
+        pendingSeparator = false;
+        emit(c);
+    }
+    return (whole && length == kWhole.size()) || inside || (start && length >= kStart.size());
+}
+
+/// `tokenNamesAppleTv` of `string(value)`.
+bool namesAppleTv(const json::value* value) {
+    if (!value) {
+        return false;
+    }
+    if (value->is_string()) {
+        return tokenNamesAppleTv(value->get_string());
+    }
+    return tokenNamesAppleTv(string(value));
+}
+
+}  // namespace
+
 bool supportsDeviceApps(const JsonObject& device) {
-    static const JsonObject kEmpty;
     const JsonObject* capabilities = objectMember(device, "capabilities");
     if (capabilities &&
         (bool_(*capabilities, "apps", false) || bool_(*capabilities, "appleTv", false))) {
         return true;
     }
     const JsonObject* state = objectMember(device, "state");
-    const JsonObject& stateObject = state ? *state : kEmpty;
-    const JsonObject* extras = objectMember(stateObject, "extras");
-    const JsonObject& extrasObject = extras ? *extras : kEmpty;
-
-    const std::string texts[] = {
-        string(device, "driverKey"),      string(device, "name"),
-        string(device, "kind"),           string(stateObject, "driverKey"),
-        string(stateObject, "type"),      string(stateObject, "deviceType"),
-        string(stateObject, "domain"),    string(stateObject, "manufacturer"),
-        string(stateObject, "brand"),     string(extrasObject, "driverKey"),
-        string(extrasObject, "platform"),
+    const JsonObject* extras = state ? objectMember(*state, "extras") : nullptr;
+    auto names = [](const JsonObject* record, std::initializer_list<std::string_view> keys) {
+        return record && std::any_of(keys.begin(), keys.end(), [record](std::string_view key) {
+                   return namesAppleTv(member(*record, key));
+               });
     };
-    return std::any_of(std::begin(texts), std::end(texts), [](const std::string& text) {
-        const std::string token = commandToken(text);
-        // A room name before "apple_tv" does not count; written as one word it does.
-        return token == "apple_tv" || token.find("appletv") != std::string::npos ||
-               token.starts_with("atv");
-    });
+    return names(&device, {"driverKey", "name", "kind"}) ||
+           names(state, {"driverKey", "type", "deviceType", "domain", "manufacturer", "brand"}) ||
+           names(extras, {"driverKey", "platform"});
 }
 
 std::string deviceSymbol(std::string_view kind) {

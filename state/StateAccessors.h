@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,14 @@ class UserDefaults;
 using JsonObject = json::object;
 /// A list of objects read from the document; the pointers live as long as the document.
 using ObjectList = std::vector<const JsonObject*>;
+/// A record that shares the ownership of the document it lies in. Rows keep these instead of
+/// copies: reading one costs no allocation, and it stays valid after the document is replaced.
+using SharedRecord = std::shared_ptr<const JsonObject>;
+
+/// `record`, which lies inside `owner`'s record (or is it), sharing `owner`; null for null.
+inline SharedRecord sharedRecord(const SharedRecord& owner, const JsonObject* record) {
+    return record ? SharedRecord(owner, record) : nullptr;
+}
 
 // The forgiving accessors. Each takes a value that may be absent (null pointer, which is not
 // JSON null) and never fails.

@@ -145,6 +145,10 @@ void Menu::insertItem(std::shared_ptr<MenuItem> item, int index) {
     }
     attach(*item);
     index = std::clamp(index, 0, numberOfItems());
+    if (items_.capacity() == 0) {
+        // Menus hold several items: one allocation instead of growing 1, 2, 4.
+        items_.reserve(8);
+    }
     items_.insert(items_.begin() + index, std::move(item));
     if (session_) {
         session_->itemsChanged();

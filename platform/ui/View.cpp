@@ -145,6 +145,11 @@ void View::addSubview(std::shared_ptr<View> view, SubviewPosition position,
         it = subviews_.begin();
     }
     View* raw = view.get();
+    if (subviews_.capacity() == 0) {
+        // Most views hold a handful of subviews: one allocation instead of growing 1, 2, 4.
+        subviews_.reserve(4);
+        it = subviews_.end();
+    }
     subviews_.insert(it, std::move(view));
     if (raw->layer_ && layer_) {
         layer_->setHostView(this);

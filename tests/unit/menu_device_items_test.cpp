@@ -517,6 +517,36 @@ TEST_F(MenuDeviceItemsTest, AStatusLineThatComesOrGoesGetsAFreshRowView) {
     EXPECT_EQ(labelTexts(*row->view()), (Lines{"Blinds", "Open 40%"}));
 }
 
+TEST_F(MenuDeviceItemsTest, RowsKeepTheRecordsTheyStillReadAliveAndNothingMore) {
+    // A newer document without the two switches' power controls: their rows keep reading the
+    // first document, which only they hold now.
+    auto& coffee = control<OrbeluneToggleSwitch>(room("Living Room"), "Coffee Maker");
+    auto& fan = control<OrbeluneToggleSwitch>(device("Living Room", "Desk Fan"), "Desk Fan");
+    std::weak_ptr<const JsonObject> first = menu.builder->currentState;
+    auto newer = edited({
+        {R"("power": {"isOn": false, "onItemId": "switch-coffee/on", "offItemId": "switch-coffee/off"})",
+         R"("note": "no power")"},
+        {R"("power": {"isOn": true},)", ""},
+    });
+    ASSERT_TRUE(menu.builder->updateRows(newer));
+    ASSERT_EQ(menu.builder->currentState, newer);
+    EXPECT_FALSE(first.expired());
+
+    flip(coffee);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_TRUE(last()->request.url.ends_with("/items/switch-coffee%2Fon/run"));
+    flip(fan);
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_TRUE(last()->request.url.ends_with("/devices/switch-fan/commands/turn_off/run"));
+
+    // Once the rows are rebuilt from the newer document, the first one is gone.
+    menu.builder->build(*menu.root, newer);
+    EXPECT_TRUE(first.expired());
+    menu.builder->buildLoading(*menu.root, "Loading");
+    newer.reset();
+    EXPECT_EQ(menu.builder->currentState, nullptr);
+}
+
 TEST_F(MenuDeviceItemsTest, NothingUpdatesInPlaceWhileAPlaceholderIsShown) {
     menu.builder->buildOffline(*menu.root, "Could not connect to the server.");
     EXPECT_FALSE(menu.builder->updateRows(testing::loadStateFixture(kFixture)));

@@ -210,6 +210,41 @@ TEST_F(MenuLightItemTest, AColourReleaseSendsTheHueAndSaturationOfItsPoint) {
     EXPECT_EQ(payload.at("hex"), "#BFFF80");
 }
 
+TEST_F(MenuLightItemTest, AControlANewerRecordLeavesOutKeepsItsLastFormAndPick) {
+    OrbeluneLightMenuItem& desk = light("Desk Lamp");
+    std::weak_ptr<const JsonObject> first = menu.builder->currentState;
+    // The newer record has no colour control: the row keeps the first document's.
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(R"({"rooms":[{"id":"den",
+        "name":"Den","devices":[{"id":"lamp-desk","name":"Desk Lamp","kind":"light",
+        "power":{"isOn":true,"onItemId":"lamp-desk/on","offItemId":"lamp-desk/off"},
+        "brightness":{"value":75,"command":"set_level"}}]}]})")));
+    EXPECT_FALSE(first.expired());
+    EXPECT_EQ(desk.brightnessSlider->doubleValue(), 75);
+
+    desk.colorButton->performClick();
+    auto* picker = dynamic_cast<InlineColorPickerView*>(desk.pickerView.get());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->hue(), 200);
+    {
+        HostedRow hosted(desk.containerView);
+        auto driver = hosted.driver();
+        driver.press({112, 28});
+        driver.release({112, 28});
+    }
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_TRUE(requests()[0]->request.url.ends_with("/devices/lamp-desk/commands/set_color/run"));
+
+    // The pick is the row's own until the hub says otherwise; the document is not changed.
+    desk.colorButton->performClick();
+    desk.colorButton->performClick();
+    picker = dynamic_cast<InlineColorPickerView*>(desk.pickerView.get());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_NEAR(picker->hue(), 90, 0.5);
+    const auto firstState = first.lock();
+    ASSERT_NE(firstState, nullptr);
+    EXPECT_EQ(firstState->at("rooms").at(0).at("devices").at(0).at("color").at("hue"), 200);
+}
+
 TEST_F(MenuLightItemTest, KeysReachAFocusedPickerThroughTheRowsEventDispatch) {
     OrbeluneLightMenuItem& strip = light("Strip");
     HostedRow hosted(strip.containerView);

@@ -285,6 +285,14 @@ TEST(DeviceControlTest, SupportsDeviceAppsByCapabilityOrIdentifyingToken) {
         {R"({"state":{"extras":"appletv"}})", false},
         {R"({"extras":{"platform":"appletv"}})", false},
         {R"({"name":"Smart TV","state":{"domain":"media_player"}})", false},
+        // Tokens: separators fold, only the whole word, one word anywhere, or a start counts.
+        {R"({"name":"  Apple---TV  "})", true},
+        {R"({"name":"Apple TV 2"})", false},
+        {R"({"name":"MyAppleTv"})", true},
+        {R"({"kind":"at v"})", false},
+        {R"({"name":"Den","driverKey":"ATV"})", true},
+        {R"({"name":"AT"})", false},
+        {R"({"name":7,"kind":true})", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(supportsDeviceApps(object(c.device)), c.apps) << c.device;

@@ -173,13 +173,17 @@ std::shared_ptr<View> artwork(bool withImage) {
 
 // The demo's colour light with no picker, the colour picker or the temperature picker open.
 std::shared_ptr<View> lightRow(OrbeluneLightMenuItem::ExpandedMode mode) {
-    const JsonObject power{{"isOn", true}};
-    const JsonObject brightness{{"value", 70}, {"command", "set_brightness"}};
-    const JsonObject color{{"command", "set_color"}, {"hue", 32}, {"saturation", 60}};
-    const JsonObject temperature{{"command", "set_color_temp"}, {"value", 300}};
+    const auto device = std::make_shared<const JsonObject>(
+        JsonObject{{"id", "light-ceiling"},
+                   {"name", "Ceiling Light"},
+                   {"power", {{"isOn", true}}},
+                   {"brightness", {{"value", 70}, {"command", "set_brightness"}}},
+                   {"color", {{"command", "set_color"}, {"hue", 32}, {"saturation", 60}}},
+                   {"colorTemperature", {{"command", "set_color_temp"}, {"value", 300}}}});
     auto item = OrbeluneLightMenuItem::make(
-        JsonObject{{"id", "light-ceiling"}, {"name", "Ceiling Light"}}, &brightness, &color,
-        &temperature, &power, 326, {}, nullptr, nullptr, nullptr, nullptr);
+        device, objectMember(*device, "brightness"), objectMember(*device, "color"),
+        objectMember(*device, "colorTemperature"), objectMember(*device, "power"), 326, {}, nullptr,
+        nullptr, nullptr, nullptr);
     item->expandedMode = mode;
     item->relayout();
     return item->containerView;
