@@ -24,22 +24,13 @@ if [ "${CORVIX_INSIDE_SESSION_BUS:-}" != 1 ]; then
     exec dbus-run-session -- "$0" "$@"
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=lib/virtual-desktop.sh
+source "$root/scripts/lib/virtual-desktop.sh"
+begin_scratch
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
 
-# shellcheck source=lib/virtual-desktop.sh
-source "$root/scripts/lib/virtual-desktop.sh"
 start_virtual_display 70
 start_hubsim "$build"
 

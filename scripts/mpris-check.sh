@@ -20,19 +20,10 @@ if [ "${CORVIX_INSIDE_SESSION_BUS:-}" != 1 ]; then
     exec dbus-run-session -- "$0" "$@"
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=lib/virtual-desktop.sh
 source "$root/scripts/lib/virtual-desktop.sh"
+begin_scratch
+
 start_hubsim "$build"
 
 env ORBELUNE_MAC_CONTROL_BASE_URL="http://127.0.0.1:$port/app/os/mac-control" \

@@ -14,20 +14,11 @@ if [ -z "${DISPLAY:-}" ]; then
     exec scripts/screenshots.sh
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-# Port 0: the simulator picks a free port, so a real hub on 8080 is never disturbed.
 # shellcheck source=lib/virtual-desktop.sh
 source scripts/lib/virtual-desktop.sh
+begin_scratch INT TERM
+
+# Port 0: the simulator picks a free port, so a real hub on 8080 is never disturbed.
 start_hubsim build
 echo "Hub simulator: http://127.0.0.1:$port/app/os/mac-control/ (dashboard http://127.0.0.1:$port/os)"
 echo "Starting Corvix; quit it from its tray menu."

@@ -21,16 +21,9 @@ if [ "${COLOR_SCHEME:-}" = dark ] && [ "${CORVIX_INSIDE_SESSION_BUS:-}" != 1 ]; 
     export CORVIX_INSIDE_SESSION_BUS=1 SHOT_PREFIX="${SHOT_PREFIX:-dark-}"
     exec dbus-run-session -- "$0" "$@"
 fi
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=lib/virtual-desktop.sh
+source "$root/scripts/lib/virtual-desktop.sh"
+begin_scratch
 if [ "${COLOR_SCHEME:-}" = dark ]; then
     /usr/bin/python3 "$root/scripts/stand_in_portal.py" 1 >"$work/portal.log" 2>&1 &
     pids+=($!)
@@ -42,8 +35,6 @@ if [ "${COLOR_SCHEME:-}" = dark ]; then
     done
 fi
 
-# shellcheck source=lib/virtual-desktop.sh
-source "$root/scripts/lib/virtual-desktop.sh"
 start_virtual_display 90
 # tint2 waits for a window manager unless the root window says how the desktop is laid out.
 xprop -root -f _NET_NUMBER_OF_DESKTOPS 32c -set _NET_NUMBER_OF_DESKTOPS 1

@@ -17,20 +17,10 @@ for tool in weston weston-screenshooter convert; do
     fi
 done
 
-work=$(mktemp -d)
-chmod 700 "$work"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=lib/virtual-desktop.sh
 source "$root/scripts/lib/virtual-desktop.sh"
+begin_scratch
+
 start_hubsim "$build"
 
 unset DISPLAY

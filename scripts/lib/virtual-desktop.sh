@@ -1,5 +1,21 @@
 # Shared by the scripts that run the hub simulator and Corvix for a person or a check. Source
-# it after setting `work` (a scratch folder) and `pids` (an array the caller's cleanup ends).
+# it first, then call `begin_scratch`: it makes `work` (a private scratch folder) and `pids`
+# (the processes to end), and ends them and removes the folder when the script exits.
+
+begin_scratch() {
+    work=$(mktemp -d)
+    chmod 700 "$work"
+    pids=()
+    trap end_scratch EXIT "$@"
+}
+
+end_scratch() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
 
 # Starts Xvfb (1280 × 800) on the first free display number from $1 and exports DISPLAY.
 start_virtual_display() {
