@@ -4,16 +4,15 @@
 // at the end of the run in alternating rounds, so both sides see the same load.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "HomeModel.h"
@@ -212,56 +211,6 @@ double threadCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-/// A thread that parses and frees documents on request, kept for the whole run like the
-/// network thread, whose heap sees nothing else.
-class ParseThread {
-  public:
-    ParseThread() : thread_([this] { run(); }) {}
-    ~ParseThread() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-
-    /// The thread CPU time of parsing `bytes` and freeing the document again.
-    double parseAndFree(const std::string& bytes) {
-        std::unique_lock lock(mutex_);
-        bytes_ = &bytes;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return bytes_ == nullptr; });
-        return seconds_;
-    }
-
-  private:
-    void run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return stop_ || bytes_ != nullptr; });
-            if (stop_) {
-                return;
-            }
-            const double t0 = threadCpuSeconds();
-            {
-                json::value value = json::parse(*bytes_);
-                benchmark::DoNotOptimize(value);
-            }
-            seconds_ = threadCpuSeconds() - t0;
-            bytes_ = nullptr;
-            changed_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    const std::string* bytes_ = nullptr;
-    double seconds_ = 0;
-    bool stop_ = false;
-    std::thread thread_;
-};
-
 struct Ratio {
     double ratio = 0;
     /// Medians of the two sides, in milliseconds.
@@ -275,22 +224,35 @@ double median(std::vector<double> values) {
 }
 
 /// The cost of `measured` over a bare parse of `document`'s bytes, in alternating rounds so both
-/// see the same machine: each round parses and frees the bytes on the parse thread, then runs
-/// `measured` on a document of its own (as a refresh does). `measured` answers the document when
-/// it took it over, so that it is freed outside its time. The median of the per-round ratios of
-/// thread CPU time.
+/// see the same machine: each round parses and frees the bytes, then runs `measured` on a
+/// document of its own (as a refresh does). `measured` answers the document when it took it
+/// over, so that it is freed outside its time. The median of the per-round ratios of thread CPU
+/// time.
 ///
-/// The parse has a thread of its own, as in the program: timed on the thread that builds and
-/// takes down menus, it paid for the fast bins a taken-down menu leaves behind (up to four
-/// times its cost), so the ratio followed the allocator's state rather than either side's work.
+/// A taken-down menu leaves thousands of freed small blocks, which malloc merges on the next
+/// large request: a parse right after a teardown paid for that (up to four times its cost), so
+/// a large allocation before each parse settles the heap first. A parse on a thread of its own
+/// avoided that but cost two to three times the same parse here, for reasons of that thread's
+/// heap, and flattered every ratio.
 template <typename Measured, typename Reset = void (*)()>
 Ratio ratioToParse(
     int document, Measured measured, Reset reset = [] {}, int rounds = 41) {
     const std::string& bytes = bytesOf(document);
-    ParseThread parser;
     std::vector<double> ratios, parses, measures;
     for (int i = -1; i < rounds; ++i) {  // one round to warm up
-        const double parseSeconds = parser.parseAndFree(bytes);
+        {
+            // A large request makes malloc merge the freed small blocks first (without giving
+            // memory back), so the parse meets a settled heap.
+            void* large = std::malloc(1 << 20);
+            benchmark::DoNotOptimize(large);
+            std::free(large);
+        }
+        const double p0 = threadCpuSeconds();
+        {
+            json::value parsed = json::parse(bytes);
+            benchmark::DoNotOptimize(parsed);
+        }
+        const double parseSeconds = threadCpuSeconds() - p0;
         auto value = std::make_unique<json::value>(json::parse(bytes));
         const double t0 = threadCpuSeconds();
         auto kept = measured(*value);
@@ -319,6 +281,10 @@ std::shared_ptr<const JsonObject> stateOf(json::value& parsed) {
 }
 
 void printRatios() {
+    // No memory goes back to the system during the rounds: neither side pays page faults
+    // for what the other freed.
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
     std::printf("\nratios (alternating rounds in this run, median of thread CPU time ratios)\n");
     {
         BenchPlatform platform;
