@@ -6,6 +6,7 @@
 #include <map>
 
 #include "images/CostLimitedImageCache.h"
+#include "images/ImageDownload.h"
 #include "images/MusicArtwork.h"
 #include "platform/Base64.h"
 #include "platform/HttpClient.h"
@@ -119,29 +120,9 @@ ImagePtr downloadedImage(const std::vector<std::uint8_t>& data, int status) {
 
 TaskHandle fetchMediaAppIcon(const std::string& url,
                              std::function<void(MediaAppIconFetchResult)> done) {
-    auto task = std::make_shared<TaskState>();
-    const TaskState* identity = task.get();
-    HttpClient* http = platformServices().http;
-    if (!http) {
-        if (RunLoop* loop = platformServices().runLoop) {
-            loop->post([done = std::move(done), identity] {
-                done({Error{kUrlErrorDomain, kUrlErrorUnknown, "No HTTP client"}, identity});
-            });
-        }
-        return TaskHandle(task);
-    }
-    // An icon host is not the hub: the request carries none of its headers.
-    HttpRequest request;
-    request.url = url;
-    request.followRedirects = true;
-    request.maxBodyBytes = kMusicArtworkMaxBodyBytes;
-    // The completion keeps the task alive, so its identity stays unique until `done` ran.
-    TaskHandle transfer = http->send(
-        std::move(request), [task, identity, done = std::move(done)](Result<HttpResponse> r) {
-            if (task->isCancelled() || (!r.ok() && isCancellationError(r.error()))) {
-                done({cancellationError(), identity});
-                return;
-            }
+    return downloadImage(
+        url, kMusicArtworkMaxBodyBytes,
+        [done = std::move(done)](Result<HttpResponse> r, const TaskState* identity) {
             if (!r.ok()) {
                 done({r.error(), identity});
                 return;
@@ -155,8 +136,6 @@ TaskHandle fetchMediaAppIcon(const std::string& url,
             }
             done({std::move(image), identity});
         });
-    task->onCancel([transfer] { transfer.cancel(); });
-    return TaskHandle(task);
 }
 
 std::string mediaAppIconKey(const JsonObject& app) {

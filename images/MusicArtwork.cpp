@@ -6,6 +6,7 @@
 #include "app/RuntimeDiagnostics.h"
 #include "hub/OrbeluneClient.h"
 #include "images/CostLimitedImageCache.h"
+#include "images/ImageDownload.h"
 #include "platform/HttpClient.h"
 #include "platform/PlatformServices.h"
 #include "platform/RunLoop.h"
@@ -76,34 +77,15 @@ ImagePtr musicArtwork(const JsonObject& player) {
 
 TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkFetchResult)> done,
                              int maxPixelDimension) {
-    auto task = std::make_shared<TaskState>();
-    const TaskState* identity = task.get();
     using Outcome = ArtworkFetchResult::Outcome;
-    HttpClient* http = platformServices().http;
-    if (!http) {
-        if (RunLoop* loop = platformServices().runLoop) {
-            loop->post([done = std::move(done), identity] {
-                done({Outcome::TransferFailed, nullptr, identity});
-            });
-        }
-        return TaskHandle(task);
-    }
-    // The hub's token must never reach an artwork host, so this is a bare request.
-    HttpRequest request;
-    request.url = url;
-    request.followRedirects = true;
-    request.maxBodyBytes = kMusicArtworkMaxBodyBytes;
-    // The completion keeps the task alive, so its identity stays unique until `done` ran.
-    TaskHandle transfer = http->send(
-        std::move(request),
-        [task, identity, maxPixelDimension, done = std::move(done)](Result<HttpResponse> r) {
+    return downloadImage(
+        url, kMusicArtworkMaxBodyBytes,
+        [maxPixelDimension, done = std::move(done)](Result<HttpResponse> r,
+                                                    const TaskState* identity) {
             // Cancellation first: a cancelled load is neither a failure nor a picture to keep.
-            if (task->isCancelled() || (!r.ok() && isCancellationError(r.error()))) {
-                done({Outcome::Cancelled, nullptr, identity});
-                return;
-            }
             if (!r.ok()) {
-                done({Outcome::TransferFailed, nullptr, identity});
+                done({isCancellationError(r.error()) ? Outcome::Cancelled : Outcome::TransferFailed,
+                      nullptr, identity});
                 return;
             }
             const HttpResponse& response = r.value();
@@ -116,8 +98,6 @@ TaskHandle fetchMusicArtwork(const std::string& url, std::function<void(ArtworkF
             ImagePtr image = downsampledImage(bytes, maxPixelDimension);
             done({image ? Outcome::Stored : Outcome::NoImage, std::move(image), identity});
         });
-    task->onCancel([transfer] { transfer.cancel(); });
-    return TaskHandle(task);
 }
 
 // The menu's loads.
