@@ -30,6 +30,21 @@ begin_scratch
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
+# Clients find the accessibility bus through the launcher's name on the session bus; one that
+# asks before the launcher is ready gives up at once.
+atspi_ready() {
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+        >/dev/null 2>&1
+}
+for _ in $(seq 100); do
+    atspi_ready && break
+    sleep 0.1
+done
+if ! atspi_ready; then
+    echo "the accessibility bus did not start" >&2
+    cat "$work/atspi.log" >&2
+    exit 1
+fi
 
 start_virtual_display 70
 start_hubsim "$build"
