@@ -28,13 +28,17 @@ fi
 source "$root/scripts/lib/virtual-desktop.sh"
 begin_scratch
 
+# The bus's socket goes under the runtime folder, else under ~/.cache, where a launcher of
+# another session (any Qt program's asks for one) would share it and remove it on exit.
+export XDG_RUNTIME_DIR="$work"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
 # Clients find the accessibility bus through the launcher's name on the session bus; one that
-# asks before the launcher is ready gives up at once.
+# asks before the launcher is ready gives up at once. Asked by owner, not by a call to it,
+# which would have the session bus start a second launcher.
 atspi_ready() {
-    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
-        >/dev/null 2>&1
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+        org.freedesktop.DBus.GetNameOwner string:org.a11y.Bus >/dev/null 2>&1
 }
 for _ in $(seq 100); do
     atspi_ready && break
