@@ -42,10 +42,15 @@ xprop -root -f _NET_CURRENT_DESKTOP 32c -set _NET_CURRENT_DESKTOP 0
 xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, 1280, 800"
 xsetroot -solid "#3a5a78" 2>/dev/null || true
 
-cat >"$work/tint2rc" <<'RC'
+# A dark desktop has a dark panel: the tray icon is drawn for the scheme, as on such a desktop.
+panel_colour="#e4e4e4"
+if [ "${COLOR_SCHEME:-}" = dark ]; then
+    panel_colour="#2b2b2b"
+fi
+cat >"$work/tint2rc" <<RC
 rounded = 0
 border_width = 0
-background_color = #e4e4e4 100
+background_color = $panel_colour 100
 border_color = #000000 0
 
 panel_items = S
