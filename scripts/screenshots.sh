@@ -122,9 +122,6 @@ row_music=110 row_living=264 row_bedroom=324 row_av_flow=416 row_scenes=446
 row_tv=157 row_apple_tv=187 row_radio=217
 hover $((menu_x + 150)) $((menu_y + row_radio))
 shot 02a-radio-without-remote-layout
-# Into its submenu's header first: the last row before a separator, left straight for another
-# row, keeps its highlight.
-hover $((menu_x + 420)) $((menu_y + row_radio))
 xdotool mousemove $((menu_x + 150)) $((menu_y + row_tv))
 hover $((menu_x + 150)) $((menu_y + row_tv))
 shot 02b-tv-remote

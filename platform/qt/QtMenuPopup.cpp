@@ -362,10 +362,17 @@ void QtMenuPopup::pointerMovedTo(const QPoint& global) {
             continue;
         }
         if (under == row.host || row.host->isAncestorOf(under)) {
+            // The highlight comes along, as when the move reaches the row itself: the row the
+            // pointer left must not stay lit beside it.
+            const QPoint local = mapFromGlobal(global);
+            QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(global), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QMenu::mouseMoveEvent(&move);
             hideViewSubmenus(row.viewSubmenu);
             if (row.viewSubmenu && row.action->isEnabled()) {
                 showViewSubmenu(row);
             }
+            syncHighlight();
             return;
         }
     }

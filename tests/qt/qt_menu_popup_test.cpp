@@ -422,5 +422,30 @@ TEST_F(QtMenuPopupTest, TheKeyboardWalksIntoTheAppGridAcrossItsTilesAndOut) {
     EXPECT_EQ(launched.size(), 1u);
 }
 
+TEST_F(QtMenuPopupTest, ThePointerLeavingAnOpenSubmenuForAnotherRowMovesTheHighlightThere) {
+    menu.builder->build(*menu.root, stateFromText(bigHome(3)));
+    QtMenuPopup popup(menu.root);
+    open(popup);
+    hover(*host(popup, "Room 3"));
+    QtMenuPopup* submenu = popup.submenuOf(*itemTitled(*menu.root, "Room 3"));
+    ASSERT_TRUE(submenu && submenu->isVisible());
+
+    // The open submenu has the pointer; it jumps straight onto another row of this menu.
+    ViewHostWidget* other = host(popup, "Room 1");
+    const QPoint global = other->mapToGlobal(QPoint(other->width() / 2, other->height() / 2));
+    QMouseEvent jump(QEvent::MouseMove, QPointF(submenu->mapFromGlobal(global)), QPointF(global),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(submenu, &jump);
+
+    EXPECT_FALSE(submenu->isVisible());
+    std::vector<std::string> lit;
+    for (const auto& item : menu.root->itemArray()) {
+        if (item->isHighlighted()) {
+            lit.push_back(item->title());
+        }
+    }
+    EXPECT_EQ(lit, std::vector<std::string>{"Room 1"});
+}
+
 }  // namespace
 }  // namespace corvix
