@@ -56,13 +56,7 @@ bool ActionView::acceptsFirstMouse(const Event&) const {
 }
 
 void ActionView::updateTrackingAreas() {
-    if (trackingArea_) {
-        removeTrackingArea(trackingArea_);
-    }
-    trackingArea_ = std::make_shared<TrackingArea>(visibleRect(), TrackingMouseEnteredAndExited |
-                                                                      TrackingActiveAlways |
-                                                                      TrackingInVisibleRect);
-    addTrackingArea(trackingArea_);
+    replaceHoverTrackingArea(trackingArea_, visibleRect());
 }
 
 void ActionView::mouseEntered(const Event&) {

@@ -55,14 +55,7 @@ void MediaAppTileView::applyLayout(const MediaAppTileLayout& layout) {
 }
 
 void MediaAppTileView::updateTrackingAreas() {
-    if (trackingArea_) {
-        removeTrackingArea(trackingArea_);
-    }
-    // Active always: the menu's window is never the key one while it tracks.
-    trackingArea_ = std::make_shared<TrackingArea>(visibleRect(), TrackingMouseEnteredAndExited |
-                                                                      TrackingActiveAlways |
-                                                                      TrackingInVisibleRect);
-    addTrackingArea(trackingArea_);
+    replaceHoverTrackingArea(trackingArea_, visibleRect());
 }
 
 void MediaAppTileView::mouseEntered(const Event&) {

@@ -212,10 +212,10 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
         auto control = std::make_shared<MediaAppModeControl>(Rect(16, 6, 294, 26));
         control->setSelectedSegment(mediaAppsModeDeviceIds.contains(deviceId) ? 1 : 0);
         control->setEnabled(!deviceId.empty());
-        const auto weak = lifetime_.weak();
-        std::weak_ptr<Menu> weakSubmenu = submenu.shared_from_this();
-        auto record = std::make_shared<const JsonObject>(device);
-        control->onChange = [this, weak, weakSubmenu, record, deviceId](bool appsSelected) {
+        // The click is still being handled by the control the rebuild would remove.
+        control->onChange = [this, weak = lifetime_.weak(), deviceId,
+                             rebuildLater =
+                                 mediaDeviceRebuildLater(device, submenu)](bool appsSelected) {
             if (weak.expired()) {
                 return;
             }
@@ -224,17 +224,7 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
             } else {
                 mediaAppsModeDeviceIds.erase(deviceId);
             }
-            // The click is still being handled by the control the rebuild would remove.
-            RunLoop* loop = platformServices().runLoop;
-            if (!loop) {
-                return;
-            }
-            loop->post([this, weak, weakSubmenu, record] {
-                auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakSubmenu.lock());
-                if (!weak.expired() && menu) {
-                    buildMediaDeviceSubmenu(*record, *menu);
-                }
-            });
+            rebuildLater();
         };
         view->addSubview(control);
         submenu.addItem(itemWithView("Remote / Apps", view));
@@ -491,16 +481,11 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaCommandGridItem(const ObjectList& co
     return itemWithView("More", view);
 }
 
-// The Apps panel.
-
-void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu,
-                                    const std::optional<std::string>& focusedApp) {
-    const std::string deviceId = identifierText(device, "id");
-    const auto weak = lifetime_.weak();
+std::function<void()> MenuBuilder::mediaDeviceRebuildLater(const JsonObject& device,
+                                                           StayOpenMenu& submenu) {
     std::weak_ptr<Menu> weakSubmenu = submenu.shared_from_this();
     auto record = std::make_shared<const JsonObject>(device);
-    // The buttons below empty the submenu that holds them, so they rebuild on the next turn.
-    auto rebuildLater = [this, weak, weakSubmenu, record] {
+    return [this, weak = lifetime_.weak(), weakSubmenu, record] {
         RunLoop* loop = platformServices().runLoop;
         if (!loop) {
             return;
@@ -512,6 +497,17 @@ void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& subm
             }
         });
     };
+}
+
+// The Apps panel.
+
+void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& submenu,
+                                    const std::optional<std::string>& focusedApp) {
+    const std::string deviceId = identifierText(device, "id");
+    const auto weak = lifetime_.weak();
+    auto record = std::make_shared<const JsonObject>(device);
+    // The buttons below empty the submenu that holds them, so they rebuild on the next turn.
+    auto rebuildLater = mediaDeviceRebuildLater(device, submenu);
 
     if (auto cached = mediaAppCache.find(deviceId); cached != mediaAppCache.end()) {
         const std::vector<JsonObject> apps = cached->second;

@@ -216,6 +216,9 @@ class MenuBuilder {
 
     /// Empties a media device's submenu and fills it.
     void buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu& submenu);
+    /// A callback that rebuilds `submenu` from `device` on the run loop's next turn (never under
+    /// the event of a control the rebuild removes), while the builder and the submenu exist.
+    std::function<void()> mediaDeviceRebuildLater(const JsonObject& device, StayOpenMenu& submenu);
     /// The media submenu's header: the tile, name, status and power switch.
     std::shared_ptr<MenuItem> mediaHeaderItem(const JsonObject& device);
     /// Appends the on-screen remote and, when the device has advanced commands, "More".

@@ -91,15 +91,9 @@ bool ModernProgressView::pointerInside(const Event& event) const {
 }
 
 void ModernProgressView::updateTrackingAreas() {
-    if (trackingArea_) {
-        removeTrackingArea(trackingArea_);
-    }
     Rect area = bounds();
     area = {area.minX(), area.minY() - kHoverSlop, area.width(), area.height() + 2 * kHoverSlop};
-    trackingArea_ =
-        std::make_shared<TrackingArea>(area, TrackingMouseEnteredAndExited | TrackingMouseMoved |
-                                                 TrackingActiveAlways | TrackingInVisibleRect);
-    addTrackingArea(trackingArea_);
+    replaceHoverTrackingArea(trackingArea_, area, TrackingMouseMoved);
 }
 
 void ModernProgressView::setKnobVisible(bool visible) {

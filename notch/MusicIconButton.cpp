@@ -88,13 +88,7 @@ void MusicIconButton::refresh() {
 }
 
 void MusicIconButton::updateTrackingAreas() {
-    if (trackingArea_) {
-        removeTrackingArea(trackingArea_);
-    }
-    trackingArea_ = std::make_shared<TrackingArea>(visibleRect(), TrackingMouseEnteredAndExited |
-                                                                      TrackingActiveAlways |
-                                                                      TrackingInVisibleRect);
-    addTrackingArea(trackingArea_);
+    replaceHoverTrackingArea(trackingArea_, visibleRect());
 }
 
 void MusicIconButton::mouseEntered(const Event&) {

@@ -64,13 +64,7 @@ void NotchCompactView::layout() {
 }
 
 void NotchCompactView::updateTrackingAreas() {
-    if (trackingArea_) {
-        removeTrackingArea(trackingArea_);
-    }
-    trackingArea_ = std::make_shared<TrackingArea>(visibleRect(), TrackingMouseEnteredAndExited |
-                                                                      TrackingActiveAlways |
-                                                                      TrackingInVisibleRect);
-    addTrackingArea(trackingArea_);
+    replaceHoverTrackingArea(trackingArea_, visibleRect());
 }
 
 void NotchCompactView::mouseEntered(const Event&) {

@@ -283,13 +283,7 @@ void PlayerCardView::layout() {
 }
 
 void PlayerCardView::updateTrackingAreas() {
-    if (trackingArea_) {
-        removeTrackingArea(trackingArea_);
-    }
-    trackingArea_ = std::make_shared<TrackingArea>(visibleRect(), TrackingMouseEnteredAndExited |
-                                                                      TrackingActiveAlways |
-                                                                      TrackingInVisibleRect);
-    addTrackingArea(trackingArea_);
+    replaceHoverTrackingArea(trackingArea_, visibleRect());
 }
 
 void PlayerCardView::mouseEntered(const Event&) {

@@ -427,6 +427,17 @@ void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
     trackingAreas_.push_back(std::move(area));
 }
 
+void View::replaceHoverTrackingArea(std::shared_ptr<TrackingArea>& slot, Rect rect,
+                                    unsigned extraOptions) {
+    if (slot) {
+        removeTrackingArea(slot);
+    }
+    slot =
+        std::make_shared<TrackingArea>(rect, TrackingMouseEnteredAndExited | TrackingActiveAlways |
+                                                 TrackingInVisibleRect | extraOptions);
+    addTrackingArea(slot);
+}
+
 void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {
     std::erase(trackingAreas_, area);
     if (area && area->owner_ == this) {

@@ -164,6 +164,11 @@ class View : public std::enable_shared_from_this<View> {
     }
     /// Called when the view's geometry or window changed; views replace their areas here.
     virtual void updateTrackingAreas() {}
+    /// Replaces the area `slot` holds (if any) by a new hover area over `rect`: entered and
+    /// exited, active whatever window is key (a menu's never is), following the visible rect,
+    /// plus `extraOptions`. What a hover look's `updateTrackingAreas` does.
+    void replaceHoverTrackingArea(std::shared_ptr<TrackingArea>& slot, Rect rect,
+                                  unsigned extraOptions = 0);
 
     // Accessibility.
     bool isAccessibilityElement() const { return accessibilityElement_; }
