@@ -6,6 +6,7 @@
 #include "controls/OrbeluneToggleSwitch.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
+#include "menu/MenuRowSupport.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Symbols.h"
 #include "platform/ui/TextField.h"
@@ -18,10 +19,6 @@ namespace {
 
 /// Pending rows are dimmed and cannot be used until the hub answers.
 constexpr double kPendingAlpha = 0.62;
-
-Color accentColor(double alpha = 1) {
-    return Color::system(SystemColor::ControlAccent).withAlphaComponent(alpha);
-}
 
 /// What one program's row shows, from its record and the run marks.
 struct ProgramRowModel {

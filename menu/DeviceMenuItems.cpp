@@ -11,6 +11,7 @@
 #include "controls/OrbeluneToggleSwitch.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
+#include "menu/MenuRowSupport.h"
 #include "menu/StayOpenSlider.h"
 #include "menu/StayOpenStepper.h"
 #include "platform/ui/Button.h"
@@ -25,22 +26,6 @@ namespace {
 
 /// Shown for a level that cannot be written as a whole number.
 constexpr const char* kNoLevel = "\u2013";
-
-Color secondaryLabelColor() {
-    return Color::system(SystemColor::SecondaryLabel);
-}
-
-std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
-    auto item = MenuItem::make(std::string(title));
-    item->setView(std::move(view));
-    return item;
-}
-
-std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
-    auto item = MenuItem::make(std::string(title));
-    item->setEnabled(false);
-    return item;
-}
 
 /// A level as a whole number, halves away from zero; none when it is not finite or beyond
 /// the 64-bit range, where no whole number can be written or sent.

@@ -17,6 +17,7 @@
 #include "images/MediaAppIcons.h"
 #include "menu/MediaAppGridView.h"
 #include "menu/MenuBuilder.h"
+#include "menu/MenuRowSupport.h"
 #include "platform/PlatformServices.h"
 #include "platform/RunLoop.h"
 #include "platform/Url.h"
@@ -39,26 +40,6 @@ bool isDarkAppearance() {
     return Color::currentScheme() == ColorScheme::Dark;
 }
 
-Color secondaryLabel() {
-    return Color::system(SystemColor::SecondaryLabel);
-}
-
-Color separatorAt(double alpha) {
-    return Color::system(SystemColor::Separator).withAlphaComponent(alpha);
-}
-
-std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
-    auto item = MenuItem::make(std::string(title));
-    item->setView(std::move(view));
-    return item;
-}
-
-std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
-    auto item = MenuItem::make(std::string(title));
-    item->setEnabled(false);
-    return item;
-}
-
 std::string lowercased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -78,10 +59,10 @@ RemoteButtonLook remoteButtonLook(bool available, bool emphasized, bool dark) {
     if (!available) {
         const Color fill =
             dark ? Color::calibratedWhite(0.18, 0.38) : Color::calibratedWhite(0.78, 0.34);
-        return {fill, fill, Color::system(SystemColor::DisabledControlText), separatorAt(0.45),
-                separatorAt(0.45)};
+        return {fill, fill, Color::system(SystemColor::DisabledControlText), separatorColor(0.45),
+                separatorColor(0.45)};
     }
-    const Color stroke = separatorAt(dark ? 0.28 : 0.40);
+    const Color stroke = separatorColor(dark ? 0.28 : 0.40);
     const Color hoverStroke = dark ? Color::calibratedRGB(0.70, 0.75, 0.82, 0.30)
                                    : Color::calibratedRGB(0.30, 0.34, 0.39, 0.30);
     if (emphasized) {
@@ -99,7 +80,7 @@ RemoteButtonLook remoteButtonLook(bool available, bool emphasized, bool dark) {
 }
 
 std::shared_ptr<TextField> sectionLabel(std::string_view text, const Rect& frame) {
-    return rowLabel(text, frame, Font::system(10, FontWeight::Semibold), secondaryLabel());
+    return rowLabel(text, frame, Font::system(10, FontWeight::Semibold), secondaryLabelColor());
 }
 
 /// A 326×30 row that runs `action`, in the accent colour when hovered or pressed.
@@ -275,7 +256,7 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaHeaderItem(const JsonObject& device)
 
     view->addSubview(rowLabel(name, Rect(52, 24, 204, 18), Font::system(14, FontWeight::Semibold)));
     view->addSubview(rowLabel(mediaDeviceStatusText(device), Rect(52, 9, 204, 14), Font::system(11),
-                              secondaryLabel()));
+                              secondaryLabelColor()));
 
     if (const JsonObject* power = objectMember(device, "power")) {
         auto toggleSwitch = std::make_shared<OrbeluneToggleSwitch>(Rect(268, 12, 44, 24));
@@ -335,7 +316,7 @@ void MenuBuilder::addMediaRemote(const JsonObject& device, StayOpenMenu& submenu
     auto panel = std::make_shared<MusicPanelView>(Rect(0, 0, width, 270));
     panel->fillColor = dark ? Color::calibratedRGB(0.12, 0.13, 0.15, 0.74)
                             : Color::calibratedRGB(0.93, 0.94, 0.95, 0.84);
-    panel->strokeColor = separatorAt(dark ? 0.28 : 0.40);
+    panel->strokeColor = separatorColor(dark ? 0.28 : 0.40);
     // The panel itself lets clicks through to nothing; the buttons sit in a plain container.
     auto view = std::make_shared<View>(Rect(0, 0, width, 270));
     view->addSubview(panel);
@@ -453,7 +434,7 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaCommandGridItem(const ObjectList& co
         static_cast<double>(rows) * 26 + 30 + static_cast<double>(rows > 1 ? rows - 1 : 0) * 7 + 10;
     auto view = std::make_shared<View>(Rect(0, 0, width, height));
     view->addSubview(
-        rowLabel("More", Rect(14, height - 21, 160, 17), Font::system(12), secondaryLabel()));
+        rowLabel("More", Rect(14, height - 21, 160, 17), Font::system(12), secondaryLabelColor()));
     const double buttonWidth =
         (298 - 8 * static_cast<double>(columns - 1)) / static_cast<double>(columns);
     const auto weak = lifetime_.weak();

@@ -8,6 +8,7 @@
 #include "controls/ActionView.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "images/CostLimitedImageCache.h"
+#include "menu/MenuRowSupport.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ImageView.h"
@@ -20,26 +21,6 @@
 namespace corvix {
 
 namespace {
-
-Color secondaryLabelColor() {
-    return Color::system(SystemColor::SecondaryLabel);
-}
-
-Color accentColor(double alpha) {
-    return Color::system(SystemColor::ControlAccent).withAlphaComponent(alpha);
-}
-
-std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
-    auto item = MenuItem::make(std::string(title));
-    item->setEnabled(false);
-    return item;
-}
-
-std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
-    auto item = MenuItem::make(std::string(title));
-    item->setView(std::move(view));
-    return item;
-}
 
 bool contains(const std::string& text, std::string_view part) {
     return text.find(part) != std::string::npos;

@@ -253,6 +253,8 @@ class MenuBuilder {
 
   private:
     /// A music command through the sequence of its action, so slider sends land in order.
+    /// The ordered sends of one music action (seek, volume, ...), made on first use.
+    std::shared_ptr<CommandSequence> musicSequence(const std::string& action);
     void runMusicCommandInOrder(const std::string& action, const JsonObject& player,
                                 JsonObject payload);
     /// What a music command's answer leads to: a refresh, after an alert for a real failure.

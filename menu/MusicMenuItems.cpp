@@ -14,6 +14,7 @@
 #include "controls/MusicPanelView.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
+#include "menu/MenuRowSupport.h"
 #include "menu/StayOpenSlider.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -26,26 +27,12 @@ namespace corvix {
 
 namespace {
 
-Color secondaryLabelColor() {
-    return Color::system(SystemColor::SecondaryLabel);
-}
-
-Color separatorColor(double alpha) {
-    return Color::system(SystemColor::Separator).withAlphaComponent(alpha);
-}
-
 Color accent(double alpha) {
     return musicAccentRed.withAlphaComponent(alpha);
 }
 
 bool isDark() {
     return Color::currentScheme() == ColorScheme::Dark;
-}
-
-std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
-    auto item = MenuItem::make(std::string(title));
-    item->setView(std::move(view));
-    return item;
 }
 
 /// A whole count from a number the hub sent, fraction cut off; none when it is not a finite
@@ -391,10 +378,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTimelineItem(const JsonObject& activ
     view->addSubview(slider);
     view->addSubview(durationLabel);
 
-    auto& sequence = musicSequences_["seek"];
-    if (!sequence) {
-        sequence = std::make_shared<CommandSequence>();
-    }
+    const auto sequence = musicSequence("seek");
     playbackUpdateHandlers.push_back([weakSlider, weakPosition = weakOf(positionLabel),
                                       weakDuration = weakOf(durationLabel),
                                       sequence](const JsonObject& newer) {
@@ -562,10 +546,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicVolumeItem(const JsonObject& active)
     view->addSubview(slider);
     view->addSubview(valueLabel);
 
-    auto& sequence = musicSequences_["set_volume"];
-    if (!sequence) {
-        sequence = std::make_shared<CommandSequence>();
-    }
+    const auto sequence = musicSequence("set_volume");
     playbackUpdateHandlers.push_back([weakSlider, weakLabel, sequence](const JsonObject& newer) {
         auto s = weakSlider.lock();
         auto label = weakLabel.lock();
@@ -613,13 +594,17 @@ void MenuBuilder::runMusicCommand(std::string_view action, const JsonObject& pla
     client.runMusicCommand(action, player, payload, musicOutcome());
 }
 
-void MenuBuilder::runMusicCommandInOrder(const std::string& action, const JsonObject& player,
-                                         JsonObject payload) {
+std::shared_ptr<CommandSequence> MenuBuilder::musicSequence(const std::string& action) {
     auto& slot = musicSequences_[action];
     if (!slot) {
         slot = std::make_shared<CommandSequence>();
     }
-    const auto sequence = slot;
+    return slot;
+}
+
+void MenuBuilder::runMusicCommandInOrder(const std::string& action, const JsonObject& player,
+                                         JsonObject payload) {
+    const auto sequence = musicSequence(action);
     if (!sequence->begin(payload)) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
         return;

@@ -10,6 +10,7 @@
 #include "controls/MusicPanelView.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
+#include "menu/MenuRowSupport.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Symbols.h"
 #include "platform/ui/TextField.h"
@@ -23,28 +24,12 @@ namespace {
 /// Rows shown at most in the Playlists submenu.
 constexpr std::size_t kMaxPlaylistRows = 24;
 
-Color secondaryLabelColor() {
-    return Color::system(SystemColor::SecondaryLabel);
-}
-
 Color accent(double alpha) {
     return musicAccentRed.withAlphaComponent(alpha);
 }
 
 bool isDark() {
     return Color::currentScheme() == ColorScheme::Dark;
-}
-
-std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
-    auto item = MenuItem::make(std::string(title));
-    item->setEnabled(false);
-    return item;
-}
-
-std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
-    auto item = MenuItem::make(std::string(title));
-    item->setView(std::move(view));
-    return item;
 }
 
 std::string counted(std::size_t count, std::string_view noun) {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ui/Color.h"
+#include "platform/ui/MenuItem.h"
+#include "platform/ui/View.h"
+
+namespace corvix {
+
+// Small pieces every part of the status menu builds its rows from.
+
+/// A row drawn by `view`; `title` names it for type-ahead and accessibility.
+inline std::shared_ptr<MenuItem> itemWithView(std::string_view title, std::shared_ptr<View> view) {
+    auto item = MenuItem::make(std::string(title));
+    item->setView(std::move(view));
+    return item;
+}
+
+/// A line of text that cannot be chosen ("Loading...", an error, "No apps available").
+inline std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
+    auto item = MenuItem::make(std::string(title));
+    item->setEnabled(false);
+    return item;
+}
+
+inline Color secondaryLabelColor() {
+    return Color::system(SystemColor::SecondaryLabel);
+}
+
+inline Color separatorColor(double alpha) {
+    return Color::system(SystemColor::Separator).withAlphaComponent(alpha);
+}
+
+inline Color accentColor(double alpha = 1) {
+    return Color::system(SystemColor::ControlAccent).withAlphaComponent(alpha);
+}
+
+}  // namespace corvix
