@@ -10,8 +10,6 @@
 #include "images/MusicArtwork.h"
 #include "platform/Base64.h"
 #include "platform/HttpClient.h"
-#include "platform/PlatformServices.h"
-#include "platform/RunLoop.h"
 
 namespace corvix {
 

@@ -8,8 +8,6 @@
 #include "images/CostLimitedImageCache.h"
 #include "images/ImageDownload.h"
 #include "platform/HttpClient.h"
-#include "platform/PlatformServices.h"
-#include "platform/RunLoop.h"
 
 namespace corvix {
 
