@@ -11,7 +11,8 @@ namespace {
 void collectFrames(const Menu& menu, std::vector<Rect>& frames) {
     for (const auto& item : menu.itemArray()) {
         auto* submenu = dynamic_cast<const StayOpenMenu*>(item->submenu().get());
-        if (!submenu) {
+        // One still waiting for its rows has never been shown.
+        if (!submenu || submenu->hasPendingFill()) {
             continue;
         }
         for (const auto& subitem : submenu->itemArray()) {

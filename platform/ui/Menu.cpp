@@ -132,6 +132,22 @@ void Menu::detach(MenuItem& item) {
     }
 }
 
+void Menu::fillWhenNeeded(std::function<void(Menu&)> fill) {
+    pendingFill_ = std::move(fill);
+}
+
+void Menu::fillIfPending() const {
+    if (!pendingFill_) {
+        return;
+    }
+    // Cleared first: the fill adds items, which asks again.
+    auto fill = std::move(pendingFill_);
+    pendingFill_ = nullptr;
+    auto* self = const_cast<Menu*>(this);
+    auto keep = self->weak_from_this().lock();
+    fill(*self);
+}
+
 void Menu::addItem(std::shared_ptr<MenuItem> item) {
     insertItem(std::move(item), numberOfItems());
 }
@@ -140,6 +156,7 @@ void Menu::insertItem(std::shared_ptr<MenuItem> item, int index) {
     if (!item) {
         return;
     }
+    fillIfPending();
     if (item->menu_ && item->menu_ != this) {
         item->menu_->removeItem(*item);
     }
@@ -156,6 +173,7 @@ void Menu::insertItem(std::shared_ptr<MenuItem> item, int index) {
 }
 
 void Menu::removeItem(const MenuItem& item) {
+    fillIfPending();
     auto it =
         std::find_if(items_.begin(), items_.end(), [&](const auto& i) { return i.get() == &item; });
     if (it == items_.end()) {
@@ -170,6 +188,7 @@ void Menu::removeItem(const MenuItem& item) {
 }
 
 void Menu::removeAllItems() {
+    pendingFill_ = nullptr;
     auto old = std::move(items_);
     items_.clear();
     for (auto& item : old) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,13 +44,23 @@ class Menu : public std::enable_shared_from_this<Menu> {
     const std::string& title() const { return title_; }
     void setTitle(std::string title) { title_ = std::move(title); }
 
-    const std::vector<std::shared_ptr<MenuItem>>& itemArray() const { return items_; }
-    int numberOfItems() const { return static_cast<int>(items_.size()); }
+    const std::vector<std::shared_ptr<MenuItem>>& itemArray() const {
+        fillIfPending();
+        return items_;
+    }
+    int numberOfItems() const { return static_cast<int>(itemArray().size()); }
     MenuItem* itemAt(int index) const;
     void addItem(std::shared_ptr<MenuItem> item);
     void insertItem(std::shared_ptr<MenuItem> item, int index);
     void removeItem(const MenuItem& item);
     void removeAllItems();
+
+    /// Leaves the items to `fill`, which runs the first time anything asks for them or changes
+    /// them: a submenu that is never opened costs none of its rows. `removeAllItems` discards a
+    /// fill that has not run.
+    void fillWhenNeeded(std::function<void(Menu&)> fill);
+    /// Whether a fill is still waiting. Such a menu has never been shown.
+    bool hasPendingFill() const { return static_cast<bool>(pendingFill_); }
     /// The menu this one is a submenu of, or null.
     Menu* supermenu() const { return supermenu_; }
 
@@ -74,9 +85,13 @@ class Menu : public std::enable_shared_from_this<Menu> {
     void attach(MenuItem& item);
     void detach(MenuItem& item);
     void endTracking(bool animated);
+    /// Runs the pending fill. The menu is filled in place: its items are its state, asked for
+    /// through const accessors.
+    void fillIfPending() const;
 
     std::string title_;
     std::vector<std::shared_ptr<MenuItem>> items_;
+    mutable std::function<void(Menu&)> pendingFill_;
     Menu* supermenu_ = nullptr;
     std::weak_ptr<MenuDelegate> delegate_;
     MenuSession* session_ = nullptr;

@@ -122,6 +122,46 @@ TEST_F(MenuStayOpenTest, OpenSubmenusAreCollectedThroughStayOpenSubmenusOnly) {
     EXPECT_FALSE(root->isOpen());
 }
 
+TEST_F(MenuStayOpenTest, ASubmenuWaitingForItsRowsIsFilledOnceWhenFirstAskedAndNeverByTracking) {
+    int fills = 0;
+    auto lazy = StayOpenMenu::make();
+    lazy->fillWhenNeeded([&](Menu& menu) {
+        ++fills;
+        menu.addItem(rowWithView("Lamp"));
+        menu.addItem(rowWithView("Fan"));
+    });
+    auto parent = MenuItem::make("Den");
+    parent->setSubmenu(lazy);
+    root->addItem(parent);
+
+    // Ending tracking looks for open submenus: one not filled has never been shown.
+    pointAt({10, 10});
+    root->isTrackingSuspended = true;
+    root->cancelTracking();
+    root->isTrackingSuspended = false;
+    EXPECT_EQ(root->openSubmenuWindowFrames(), std::vector<Rect>{kSubmenuFrame});
+    EXPECT_EQ(fills, 0);
+    EXPECT_TRUE(lazy->hasPendingFill());
+
+    // Adding fills first, so the filled rows keep their place.
+    lazy->addItem(rowWithView("Extra"));
+    EXPECT_EQ(fills, 1);
+    EXPECT_EQ(testing::outline(*lazy), (std::vector<std::string>{"Lamp", "Fan", "Extra"}));
+    EXPECT_EQ(lazy->numberOfItems(), 3);
+    EXPECT_EQ(fills, 1);
+
+    // Emptied before it was ever filled: the fill is dropped.
+    auto dropped = StayOpenMenu::make();
+    dropped->fillWhenNeeded([&](Menu& menu) {
+        ++fills;
+        menu.addItem(rowWithView("Gone"));
+    });
+    dropped->removeAllItems();
+    EXPECT_FALSE(dropped->hasPendingFill());
+    EXPECT_EQ(dropped->itemAt(0), nullptr);
+    EXPECT_EQ(fills, 1);
+}
+
 TEST_F(MenuStayOpenTest, ASuspendedMenuIgnoresRequestsToClose) {
     pointAt({10, 10});
     root->isTrackingSuspended = true;
