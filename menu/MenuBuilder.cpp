@@ -125,6 +125,7 @@ MenuBuilder::MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu,
 // Placeholders and the footer.
 
 void MenuBuilder::clearForPlaceholder(StayOpenMenu& target) {
+    ++menuGeneration_;
     currentState.reset();
     buttonTargets.clear();
     // The music views are gone with the built menu; nothing is left to update in place.
@@ -191,6 +192,7 @@ void MenuBuilder::build(StayOpenMenu& target, std::shared_ptr<const JsonObject> 
     diagnostics.gauge("media_app_icon_cache_entries", sharedMediaAppIconCache().count());
 
     // Runs started from the rows rebuild from this document.
+    ++menuGeneration_;
     currentState = state;
     playbackUpdateHandlers.clear();
     stateUpdateHandlers.clear();
@@ -329,12 +331,33 @@ void MenuBuilder::addPinnedItem(const JsonObject& item, StayOpenMenu& parent,
 }
 
 void MenuBuilder::addRoom(const SharedRecord& roomRecord, std::size_t index, StayOpenMenu& parent) {
-    const JsonObject& room = *roomRecord;
-    auto row = submenuItem(string(room, "name", "Room"), "house", std::nullopt);
+    auto row = submenuItem(string(*roomRecord, "name", "Room"), "house", std::nullopt);
     auto submenu = StayOpenMenu::make();
+    // A big home has thousands of device rows, and a rebuild would make them all while the
+    // user looks at one room at most: each room makes its rows when it is first opened, from
+    // the newest document of the same structure.
+    submenu->fillWhenNeeded([this, weak = lifetime_.weak(), generation = menuGeneration_,
+                             roomRecord, index](Menu& menu) {
+        if (weak.expired() || generation != menuGeneration_) {
+            return;
+        }
+        SharedRecord room = roomRecord;
+        const ObjectList rooms = currentState ? array(*currentState, "rooms") : ObjectList{};
+        if (index < rooms.size() && recordKey(*rooms[index]) == recordKey(*roomRecord)) {
+            room = sharedRecord(currentState, rooms[index]);
+        }
+        fillRoom(room, index, static_cast<StayOpenMenu&>(menu));
+    });
+    row->setSubmenu(submenu);
+    parent.addItem(row);
+}
+
+void MenuBuilder::fillRoom(const SharedRecord& roomRecord, std::size_t index,
+                           StayOpenMenu& submenu) {
+    const JsonObject& room = *roomRecord;
     const ObjectList devices = array(room, "devices");
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        addDevice(sharedRecord(roomRecord, devices[i]), *submenu,
+        addDevice(sharedRecord(roomRecord, devices[i]), submenu,
                   nthOf(
                       [index](const JsonObject& state) {
                           const ObjectList rooms = array(state, "rooms");
@@ -344,19 +367,17 @@ void MenuBuilder::addRoom(const SharedRecord& roomRecord, std::size_t index, Sta
                       i));
     }
     if (devices.empty()) {
-        submenu->addItem(disabledLine("No devices"));
+        submenu.addItem(disabledLine("No devices"));
     }
     if (const JsonObject* sensors = objectMember(room, "sensors")) {
         const std::string summary = sensorSummaryText(numberArray(*sensors, "temperatures"),
                                                       numberArray(*sensors, "humidities"));
         if (!summary.empty()) {
-            submenu->addItem(MenuItem::separator());
-            submenu->addItem(
+            submenu.addItem(MenuItem::separator());
+            submenu.addItem(
                 actionItem(summary, "thermometer.medium", std::nullopt, true, std::nullopt, [] {}));
         }
     }
-    row->setSubmenu(submenu);
-    parent.addItem(row);
 }
 
 void MenuBuilder::addAutomationSubmenu(std::string_view title, std::string_view icon,

@@ -264,7 +264,9 @@ class MenuBuilder {
     void clearForPlaceholder(StayOpenMenu& menu);
     void addFooter(StayOpenMenu& menu, bool serverReachable);
     void addPinnedItem(const JsonObject& item, StayOpenMenu& parent, RecordLocator locate);
+    /// A room's row; its submenu gets its rows (`fillRoom`) when first opened.
     void addRoom(const SharedRecord& room, std::size_t index, StayOpenMenu& parent);
+    void fillRoom(const SharedRecord& room, std::size_t index, StayOpenMenu& submenu);
     void addAutomationSubmenu(std::string_view title, std::string_view icon,
                               const ObjectList& programs, ObjectList (*list)(const JsonObject&),
                               StayOpenMenu& parent);
@@ -290,6 +292,9 @@ class MenuBuilder {
     SharedRecord currentDevice_;
     /// The updates of the device being added, registered together once it is added.
     std::vector<RecordUpdate> deviceUpdates_;
+    /// Counts the menus built (placeholders too). A room opened after its menu was replaced
+    /// gets no rows: they would register with the newer menu.
+    std::uint64_t menuGeneration_ = 0;
     Lifetime lifetime_;
 };
 

@@ -547,6 +547,34 @@ TEST_F(MenuDeviceItemsTest, RowsKeepTheRecordsTheyStillReadAliveAndNothingMore) 
     EXPECT_EQ(menu.builder->currentState, nullptr);
 }
 
+TEST_F(MenuDeviceItemsTest, ARoomFirstOpenedAfterANewerDocumentShowsThatDocument) {
+    // The hub reported the coffee maker on before the user opened the room.
+    auto newer = edited({{R"("isOn": false, "onItemId": "switch-coffee/on")",
+                          R"("isOn": true, "onItemId": "switch-coffee/on")"}});
+    ASSERT_TRUE(menu.builder->updateRows(newer));
+    auto& coffee = control<OrbeluneToggleSwitch>(room("Living Room"), "Coffee Maker");
+    EXPECT_TRUE(coffee.isOn());
+    // Its rows follow later documents as the rows of any room do.
+    ASSERT_TRUE(menu.builder->updateRows(testing::loadStateFixture(kFixture)));
+    EXPECT_FALSE(coffee.isOn());
+    flip(coffee);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_TRUE(last()->request.url.ends_with("/items/switch-coffee%2Fon/run"));
+}
+
+TEST_F(MenuDeviceItemsTest, ARoomOfAReplacedMenuGetsNoRows) {
+    // Held past a rebuild (a popup on its way out), never opened before it.
+    std::shared_ptr<Menu> stale = itemTitled(*menu.root, "Living Room")->submenu();
+    menu.build(kFixture);
+    const auto targets = menu.builder->buttonTargets.size();
+    const auto updates = menu.builder->stateUpdateHandlers.size();
+    EXPECT_TRUE(stale->itemArray().empty());
+    EXPECT_EQ(menu.builder->buttonTargets.size(), targets);
+    EXPECT_EQ(menu.builder->stateUpdateHandlers.size(), updates);
+    // The new menu's room is whole.
+    EXPECT_FALSE(room("Living Room").itemArray().empty());
+}
+
 TEST_F(MenuDeviceItemsTest, NothingUpdatesInPlaceWhileAPlaceholderIsShown) {
     menu.builder->buildOffline(*menu.root, "Could not connect to the server.");
     EXPECT_FALSE(menu.builder->updateRows(testing::loadStateFixture(kFixture)));
