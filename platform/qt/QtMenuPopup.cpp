@@ -145,7 +145,18 @@ QtMenuPopup::QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent)
         releaseEnteredFocus(row ? row->host : nullptr);
         syncHighlight();
     });
-    build();
+    if (dynamic_cast<QtMenuPopup*>(parent)) {
+        // QMenu asks before it measures the popup.
+        connect(this, &QMenu::aboutToShow, this, &QtMenuPopup::ensureBuilt);
+    } else {
+        build();
+    }
+}
+
+void QtMenuPopup::ensureBuilt() {
+    if (!built_) {
+        build();
+    }
 }
 
 QtMenuPopup::~QtMenuPopup() {
@@ -164,6 +175,7 @@ QtMenuPopup::~QtMenuPopup() {
 }
 
 void QtMenuPopup::build() {
+    built_ = true;
     // Submenus of the old rows go once the current event is over. Showing a new popup while
     // an open old one is torn down makes X11 report the program as deactivated, and Qt then
     // closes every popup, the menu included; so a submenu is reopened only afterwards.
@@ -342,6 +354,7 @@ void QtMenuPopup::showViewSubmenu(const Row& row) {
     if (row.viewSubmenu->isVisible()) {
         return;
     }
+    row.viewSubmenu->ensureBuilt();
     // Beside the menu, level with the row: on the right when it fits, else on the left.
     const QSize size = row.viewSubmenu->sizeHint();
     const QRect available = screen() ? screen()->availableGeometry() : QRect();
@@ -469,8 +482,9 @@ void QtMenuPopup::itemChanged(MenuItem& item) {
 
 void QtMenuPopup::itemsChanged() {
     // A rebuild of the model arrives as many changes (remove all, then add each item); the
-    // rows are rebuilt once, after the model is done, and never inside a row's own event.
-    if (rebuildPending_) {
+    // rows are rebuilt once, after the model is done, and never inside a row's own event. Rows
+    // not made yet are made from the model as it is then.
+    if (rebuildPending_ || !built_) {
         return;
     }
     rebuildPending_ = true;

@@ -25,6 +25,8 @@ class ViewHostWidget;
 /// opens or closes a submenu, or presses the row. A row whose view keeps a focus of its own
 /// (the app grid) takes the keyboard when the highlight reaches it, or on Tab, Return or Space,
 /// and hands it back when its focus runs off an end.
+///
+/// A submenu's popup makes its rows when it is first shown.
 class QtMenuPopup final : public QMenu, public MenuSession {
   public:
     explicit QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent = nullptr);
@@ -32,6 +34,10 @@ class QtMenuPopup final : public QMenu, public MenuSession {
 
     /// Opens the menu at a global Qt position.
     void popupAt(const QPoint& globalPos);
+    /// Makes the rows from the model. A submenu's popup makes them when it is first shown, so
+    /// that the rows of submenus nobody opens (and the model's own, see
+    /// `Menu::fillWhenNeeded`) are never made.
+    void ensureBuilt();
     const std::shared_ptr<Menu>& model() const { return menu_; }
     Window& modelWindow() { return *window_; }
     /// The host of the row showing `item`, or null (hidden items, separators, title rows).
@@ -128,6 +134,7 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     std::vector<Row> rows_;
     std::vector<QtMenuPopup*> submenus_;
     bool rebuildPending_ = false;
+    bool built_ = false;
     std::optional<QPoint> hoverHeldAt_;
     /// The row a view of which took the keyboard from the menu.
     QPointer<ViewHostWidget> enteredHost_;

@@ -157,10 +157,20 @@ TEST_F(QtMenuPopupTest, ASubmenuOfARowInAScrolledMenuOpensBesideThatRow) {
     ViewHostWidget* row = host(popup, "Room 40");
     ASSERT_TRUE(fullyShown(popup, row));
     EXPECT_FALSE(fullyShown(popup, host(popup, "Room 1")));
+    // Opening the menu made no room's rows, neither the popups' nor the model's.
+    const std::shared_ptr<Menu>& room40 = itemTitled(*menu.root, "Room 40")->submenu();
+    for (const auto& item : menu.root->itemArray()) {
+        if (item->submenu() && item->title().starts_with("Room ")) {
+            EXPECT_TRUE(item->submenu()->hasPendingFill()) << item->title();
+        }
+    }
     hover(*row);
     QtMenuPopup* submenu = popup.submenuOf(*itemTitled(*menu.root, "Room 40"));
     ASSERT_NE(submenu, nullptr);
     ASSERT_TRUE(submenu->isVisible());
+    EXPECT_FALSE(room40->hasPendingFill());
+    EXPECT_EQ(submenu->actions().size(), room40->numberOfItems());
+    EXPECT_TRUE(itemTitled(*menu.root, "Room 41")->submenu()->hasPendingFill());
     const QRect frame = submenu->geometry();
     EXPECT_TRUE(frame.left() == popup.geometry().right() + 1 ||
                 frame.right() + 1 == popup.geometry().left());
