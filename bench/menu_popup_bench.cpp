@@ -1,0 +1,141 @@
+// Opening the status menu of a big home (the simulator's 100 rooms of 42 devices) on Qt's
+// offscreen platform: the popup with its row widgets, from a menu just built, as after a
+// structural refresh.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "HomeModel.h"
+#include "hub/OrbeluneClient.h"
+#include "menu/MenuBuilder.h"
+#include "menu/StayOpenMenu.h"
+#include "platform/Environment.h"
+#include "platform/PlatformServices.h"
+#include "platform/UserDefaults.h"
+#include "platform/qt/QtMenuPopup.h"
+#include "platform/qt/ViewHostWidget.h"
+#include "platform/testing/FakeHttpClient.h"
+#include "platform/testing/HeadlessUiServices.h"
+#include "platform/testing/VirtualRunLoop.h"
+
+namespace corvix {
+namespace {
+
+std::shared_ptr<const JsonObject> bigHome() {
+    hubsim::HomeModel home(hubsim::scaledHome(100, 42), 0, 30);
+    return std::make_shared<const JsonObject>(home.state(0, "http://127.0.0.1:8080"));
+}
+
+/// The services a client and a menu builder need, without a hub.
+struct BenchPlatform {
+    BenchPlatform() : http(loop) {
+        std::ofstream(token) << "bench";
+        environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", token.string());
+        environment.set("HOME", "/nonexistent");
+        PlatformServices services;
+        services.runLoop = &loop;
+        services.http = &http;
+        services.defaults = &defaults;
+        services.environment = &environment;
+        ui.installInto(services);
+        installPlatformServices(services);
+    }
+    ~BenchPlatform() {
+        installPlatformServices(PlatformServices());
+        std::filesystem::remove(token);
+    }
+
+    const std::filesystem::path token = std::filesystem::temp_directory_path() /
+                                        ("corvix-popup-bench-token-" + std::to_string(::getpid()));
+    VirtualRunLoop loop;
+    FakeHttpClient http;
+    InMemoryUserDefaults defaults;
+    MapEnvironment environment;
+    HeadlessUiServices ui;
+};
+
+void BM_OpenBigHomeMenu(benchmark::State& state) {
+    BenchPlatform platform;
+    OrbeluneClient client(platform.environment, platform.http, platform.loop);
+    auto menu = StayOpenMenu::make();
+    MenuBuilder builder(
+        MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+    const auto document = bigHome();
+    for (auto _ : state) {
+        state.PauseTiming();
+        builder.build(*menu, document);
+        state.ResumeTiming();
+        auto popup = std::make_unique<QtMenuPopup>(menu);
+        popup->popupAt(QPoint(900, 0));
+        QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(popup->isVisible());
+        state.PauseTiming();
+        popup->hide();
+        popup.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenBigHomeMenu)->Unit(benchmark::kMillisecond);
+
+/// The pointer entering a room's row of the open menu: its submenu opens with 42 device rows.
+void BM_OpenOneRoomOfTheOpenMenu(benchmark::State& state) {
+    BenchPlatform platform;
+    OrbeluneClient client(platform.environment, platform.http, platform.loop);
+    auto menu = StayOpenMenu::make();
+    MenuBuilder builder(
+        MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+    const auto document = bigHome();
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        builder.build(*menu, document);
+        auto popup = std::make_unique<QtMenuPopup>(menu);
+        popup->popupAt(QPoint(900, 0));
+        QCoreApplication::processEvents();
+        MenuItem* room = nullptr;
+        for (const auto& item : menu->itemArray()) {
+            if (item->title() == "Room 50") {
+                room = item.get();
+            }
+        }
+        QWidget* row = room ? popup->hostOf(*room) : nullptr;
+        if (!row) {
+            state.SkipWithError("no row for Room 50");
+            break;
+        }
+        state.ResumeTiming();
+        QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(910, 10));
+        QCoreApplication::sendEvent(row, &enter);
+        QCoreApplication::processEvents();
+        QtMenuPopup* submenu = popup->submenuOf(*room);
+        rows = submenu && submenu->isVisible() ? submenu->actions().size() : 0;
+        state.PauseTiming();
+        popup->hide();
+        popup.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["room_rows"] = static_cast<double>(rows);
+}
+BENCHMARK(BM_OpenOneRoomOfTheOpenMenu)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace corvix
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
