@@ -3,28 +3,18 @@
 // structural refresh.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <string>
 
+#include "BenchPlatform.h"
 #include "HomeModel.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
 #include "menu/StayOpenMenu.h"
-#include "platform/Environment.h"
-#include "platform/PlatformServices.h"
-#include "platform/UserDefaults.h"
 #include "platform/qt/QtMenuPopup.h"
 #include "platform/qt/ViewHostWidget.h"
-#include "platform/testing/FakeHttpClient.h"
-#include "platform/testing/HeadlessUiServices.h"
-#include "platform/testing/VirtualRunLoop.h"
 
 namespace corvix {
 namespace {
@@ -33,34 +23,6 @@ std::shared_ptr<const JsonObject> bigHome() {
     hubsim::HomeModel home(hubsim::scaledHome(100, 42), 0, 30);
     return std::make_shared<const JsonObject>(home.state(0, "http://127.0.0.1:8080"));
 }
-
-/// The services a client and a menu builder need, without a hub.
-struct BenchPlatform {
-    BenchPlatform() : http(loop) {
-        std::ofstream(token) << "bench";
-        environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", token.string());
-        environment.set("HOME", "/nonexistent");
-        PlatformServices services;
-        services.runLoop = &loop;
-        services.http = &http;
-        services.defaults = &defaults;
-        services.environment = &environment;
-        ui.installInto(services);
-        installPlatformServices(services);
-    }
-    ~BenchPlatform() {
-        installPlatformServices(PlatformServices());
-        std::filesystem::remove(token);
-    }
-
-    const std::filesystem::path token = std::filesystem::temp_directory_path() /
-                                        ("corvix-popup-bench-token-" + std::to_string(::getpid()));
-    VirtualRunLoop loop;
-    FakeHttpClient http;
-    InMemoryUserDefaults defaults;
-    MapEnvironment environment;
-    HeadlessUiServices ui;
-};
 
 void BM_OpenBigHomeMenu(benchmark::State& state) {
     BenchPlatform platform;

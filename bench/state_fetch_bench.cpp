@@ -6,28 +6,20 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
+#include "BenchPlatform.h"
 #include "HomeModel.h"
 #include "app/StructureSignature.h"
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
 #include "menu/StayOpenMenu.h"
-#include "platform/Environment.h"
-#include "platform/PlatformServices.h"
-#include "platform/UserDefaults.h"
-#include "platform/testing/FakeHttpClient.h"
-#include "platform/testing/HeadlessUiServices.h"
-#include "platform/testing/VirtualRunLoop.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {
@@ -135,34 +127,6 @@ void BM_Parse(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(bytes.size());
 }
 BENCHMARK(BM_Parse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-/// The headless platform a client and a menu builder need.
-struct BenchPlatform {
-    BenchPlatform() : http(loop) {
-        std::ofstream(token) << "bench";
-        environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", token.string());
-        environment.set("HOME", "/nonexistent");
-        PlatformServices services;
-        services.runLoop = &loop;
-        services.http = &http;
-        services.defaults = &defaults;
-        services.environment = &environment;
-        ui.installInto(services);
-        installPlatformServices(services);
-    }
-    ~BenchPlatform() {
-        installPlatformServices(PlatformServices());
-        std::filesystem::remove(token);
-    }
-
-    const std::filesystem::path token = std::filesystem::temp_directory_path() /
-                                        ("corvix-bench-token-" + std::to_string(::getpid()));
-    VirtualRunLoop loop;
-    FakeHttpClient http;
-    InMemoryUserDefaults defaults;
-    MapEnvironment environment;
-    HeadlessUiServices ui;
-};
 
 void BM_FetchEnvelopeStatusAndWalk(benchmark::State& state) {
     const std::string& bytes = bytesOf(static_cast<int>(state.range(0)));
