@@ -4,8 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
+#include "hub/OrbeluneClient.h"
+#include "menu/MenuBuilder.h"
+#include "menu/StayOpenMenu.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
 #include "platform/UserDefaults.h"
@@ -44,6 +48,14 @@ struct BenchPlatform {
     InMemoryUserDefaults defaults;
     MapEnvironment environment;
     HeadlessUiServices ui;
+};
+
+/// A menu builder on the headless platform, with the menu it builds.
+struct BenchMenu {
+    BenchPlatform platform;
+    OrbeluneClient client{platform.environment, platform.http, platform.loop};
+    std::shared_ptr<StayOpenMenu> menu = StayOpenMenu::make();
+    MenuBuilder builder{MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {}};
 };
 
 }  // namespace corvix

@@ -25,11 +25,9 @@ std::shared_ptr<const JsonObject> bigHome() {
 }
 
 void BM_OpenBigHomeMenu(benchmark::State& state) {
-    BenchPlatform platform;
-    OrbeluneClient client(platform.environment, platform.http, platform.loop);
-    auto menu = StayOpenMenu::make();
-    MenuBuilder builder(
-        MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+    BenchMenu bench;
+    auto& menu = bench.menu;
+    MenuBuilder& builder = bench.builder;
     const auto document = bigHome();
     for (auto _ : state) {
         state.PauseTiming();
@@ -50,11 +48,9 @@ BENCHMARK(BM_OpenBigHomeMenu)->Unit(benchmark::kMillisecond);
 
 /// The pointer entering a room's row of the open menu: its submenu opens with 42 device rows.
 void BM_OpenOneRoomOfTheOpenMenu(benchmark::State& state) {
-    BenchPlatform platform;
-    OrbeluneClient client(platform.environment, platform.http, platform.loop);
-    auto menu = StayOpenMenu::make();
-    MenuBuilder builder(
-        MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+    BenchMenu bench;
+    auto& menu = bench.menu;
+    MenuBuilder& builder = bench.builder;
     const auto document = bigHome();
     std::size_t rows = 0;
     for (auto _ : state) {

@@ -157,11 +157,9 @@ void BM_StructureSignature(benchmark::State& state) {
 BENCHMARK(BM_StructureSignature)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_FullMenuBuild(benchmark::State& state) {
-    BenchPlatform platform;
-    OrbeluneClient client(platform.environment, platform.http, platform.loop);
-    auto menu = StayOpenMenu::make();
-    MenuBuilder builder(
-        MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+    BenchMenu bench;
+    auto& menu = bench.menu;
+    MenuBuilder& builder = bench.builder;
     const auto document = parsedState(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         builder.build(*menu, document);
@@ -183,11 +181,9 @@ std::size_t openEveryRoom(const Menu& menu) {
 }
 
 void BM_FullMenuBuildAndEveryRoomOpened(benchmark::State& state) {
-    BenchPlatform platform;
-    OrbeluneClient client(platform.environment, platform.http, platform.loop);
-    auto menu = StayOpenMenu::make();
-    MenuBuilder builder(
-        MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+    BenchMenu bench;
+    auto& menu = bench.menu;
+    MenuBuilder& builder = bench.builder;
     const auto document = parsedState(static_cast<int>(state.range(0)));
     std::size_t roomRows = 0;
     for (auto _ : state) {
@@ -313,11 +309,9 @@ void printRatios() {
                    ratioToParse(document, signature), 0.2);
     }
     {
-        BenchPlatform platform;
-        OrbeluneClient client(platform.environment, platform.http, platform.loop);
-        auto menu = StayOpenMenu::make();
-        MenuBuilder builder(
-            MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {});
+        BenchMenu bench;
+        auto& menu = bench.menu;
+        MenuBuilder& builder = bench.builder;
         auto build = [&](json::value& parsed) {
             auto state = stateOf(parsed);
             builder.build(*menu, state);
