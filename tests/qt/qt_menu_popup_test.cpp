@@ -291,6 +291,32 @@ TEST_F(QtMenuPopupTest, ARunFromAScrolledSubmenuBringsItBackScrolledToTheSameRow
     EXPECT_LT(scenes->height() - (last->mapTo(scenes, QPoint(0, 0)).y() + last->height()), 10);
 }
 
+TEST_F(QtMenuPopupTest, AnOpenRoomComesBackAcrossARebuildWithTheNewDocumentsRows) {
+    menu.builder->build(*menu.root, stateFromText(kSmallHome));
+    QtMenuPopup popup(menu.root);
+    open(popup);
+    hover(*host(popup, "Kitchen"));
+    QtMenuPopup* kitchen = popup.submenuOf(*itemTitled(*menu.root, "Kitchen"));
+    ASSERT_TRUE(kitchen && kitchen->isVisible());
+    ASSERT_NE(itemTitled(*kitchen->model(), "Temperature 21"), nullptr);
+
+    // A new structure (another room) with a new reading: the room reopens on its new row,
+    // made from the new document, not left empty by the menu it replaced.
+    std::string text = kSmallHome;
+    const std::string reading = R"("temperatures":[21]}})";
+    text.replace(text.find(reading), reading.size(),
+                 R"("temperatures":[22]}},{"id":"room-den","name":"Den","devices":[]})");
+    menu.builder->build(*menu.root, stateFromText(text));
+    ASSERT_TRUE(waitFor([&] {
+        QtMenuPopup* now = popup.submenuOf(*itemTitled(*menu.root, "Kitchen"));
+        return now && now != kitchen && now->isVisible();
+    }));
+    kitchen = popup.submenuOf(*itemTitled(*menu.root, "Kitchen"));
+    EXPECT_NE(itemTitled(*kitchen->model(), "Temperature 22"), nullptr);
+    EXPECT_EQ(kitchen->actions().size(), kitchen->model()->numberOfItems());
+    EXPECT_NE(itemTitled(*menu.root, "Den"), nullptr);
+}
+
 TEST_F(QtMenuPopupTest, HomeEndAndTypeAheadReachRowsAndSpaceFlipsASwitch) {
     menu.builder->build(*menu.root, stateFromText(bigHome(60)));
     QtMenuPopup popup(menu.root);
