@@ -280,9 +280,16 @@ open_menu() {
     eval "$(xdotool getwindowgeometry --shell "$menu")"
     menu_x=$X menu_y=$Y menu_h=$HEIGHT
 }
+# Clicks the footer row $1 points above the menu's bottom edge. A menu taller than the screen
+# opens scrolled to its top, so the keyboard takes it to its end first.
+click_footer_row() {
+    xdotool key End
+    sleep 0.5
+    hover $((menu_x + 150)) $((menu_y + menu_h - $1))
+    xdotool click 1
+}
 open_menu
-hover $((menu_x + 150)) $((menu_y + menu_h - 75))
-xdotool click 1
+click_footer_row 75
 sleep 1.5
 settings=$(xdotool search --onlyvisible --name "^Corvix Settings$" 2>/dev/null | head -1 || true)
 [ -n "$settings" ] || { echo "the settings window did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
@@ -348,8 +355,7 @@ fi
 open_menu
 
 # Quit, the last row of the footer, ends the program cleanly.
-hover $((menu_x + 150)) $((menu_y + menu_h - 15))
-xdotool click 1
+click_footer_row 15
 for _ in $(seq 50); do
     kill -0 "$corvix" 2>/dev/null || break
     sleep 0.1
