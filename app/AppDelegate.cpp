@@ -139,7 +139,7 @@ void AppDelegate::startFallbackRefreshTimer() {
         fallbackRefreshTimer_->cancel();
     }
     fallbackRefreshTimer_ =
-        loop_.every(kFallbackRefreshInterval, weakly([](AppDelegate& d) { d.refresh(true); }));
+        loop_.every(kFallbackRefreshInterval, weakly([](AppDelegate& d) { d.refresh(false); }));
     diagnostics().gauge("fallback_refresh_timer_active", 1);
 }
 

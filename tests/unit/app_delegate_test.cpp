@@ -242,6 +242,21 @@ TEST_F(AppDelegateTest, AMissingTokenShowsOfflineWithoutSendingAnything) {
     EXPECT_EQ(menuLines()[1], "Mac control token is missing (disabled)");
 }
 
+TEST_F(AppDelegateTest, TheFallbackTimerAsksWithoutForceSoTheClosedMenusSpacingHolds) {
+    launch();
+    answerState(kHome);
+    platform.loop.advance(50s);
+    delegate->refresh(false);  // a stream event, say
+    platform.loop.runUntilIdle();
+    ASSERT_EQ(stateFetches().size(), 2u);
+    answerState(kHome);
+    // The timer's tick at 60 s comes 10 s after that fetch began: it waits out the 20 s.
+    platform.loop.advance(10s);
+    EXPECT_EQ(stateFetches().size(), 2u);
+    platform.loop.advance(10s);
+    EXPECT_EQ(stateFetches().size(), 3u);
+}
+
 TEST_F(AppDelegateTest, StreamEventsAskForARefreshAndBurstsStayGated) {
     launch();
     answerState(kHome);
