@@ -222,7 +222,7 @@ void MprisPlayerModel::update(const JsonObject* state,
     hubPlayer_ = state ? mprisActivePlayer(*state, localActivePlayerId) : std::nullopt;
     player_ = hubPlayer_;
     // A seek or volume still on its way is the user's value; the hub's may be behind it.
-    for (const auto& [action, sequence] : sequences_) {
+    for (const auto& [action, sequence] : sequences_.all()) {
         if (player_ && sequence->busy()) {
             player_ = projectedMusicPlayer(*player_, action,
                                            sequence->waiting.value_or(sequence->sending));
@@ -279,28 +279,20 @@ void MprisPlayerModel::send(const MusicCommand& command) {
 }
 
 void MprisPlayerModel::sendInOrder(const MusicCommand& command) {
-    auto& slot = sequences_[command.action];
-    if (!slot) {
-        slot = std::make_shared<CommandSequence>();
-    }
-    const auto sequence = slot;
-    if (!sequence->begin(command.payload)) {
-        return;
-    }
-    client_.runMusicCommand(
-        command.action, *player_, command.payload,
-        [this, alive = lifetime_.weak(), sequence, action = command.action](Result<void> result) {
-            auto next = sequence->finish();
-            if (alive.expired()) {
-                return;
-            }
-            if (next && player_) {
-                // A newer value supersedes this answer, failure or not.
-                sendInOrder({action, std::move(*next)});
-                return;
-            }
-            finished(result);
-        });
+    auto send = [this, alive = lifetime_.weak(), action = command.action](
+                    const JsonObject& payload, std::function<void(Result<void>)> done) {
+        if (alive.expired() || !player_) {
+            return false;
+        }
+        client_.runMusicCommand(action, *player_, payload, std::move(done));
+        return true;
+    };
+    corvix::sendInOrder(sequences_.of(command.action), command.payload, send,
+                        [this, alive = lifetime_.weak()](Result<void> result) {
+                            if (!alive.expired()) {
+                                finished(result);
+                            }
+                        });
 }
 
 void MprisPlayerModel::finished(const Result<void>& result) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,7 +74,7 @@ class MprisPlayerModel {
     std::optional<JsonObject> hubPlayer_;
     std::optional<JsonObject> player_;
     std::optional<MprisSnapshot> shown_;
-    std::map<std::string, std::shared_ptr<CommandSequence>, std::less<>> sequences_;
+    CommandSequences sequences_;
     Lifetime lifetime_;
 };
 

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 
+#include "platform/Result.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {
@@ -41,6 +47,31 @@ struct CommandSequence {
         waiting.reset();
         return next;
     }
+};
+
+/// Starts one request for `payload` and hands its answer to `done`; false when it cannot be
+/// sent (its sender is gone, nothing to send it to), and `done` then never runs.
+using SendCommand =
+    std::function<bool(const JsonObject& payload, std::function<void(Result<void>)> done)>;
+
+/// Sends `payload` through `sequence`: now, or after the one on its way (see `begin`). When a
+/// request ends with a newer value waiting, that value goes out and the answer is dropped,
+/// failure or not; `outcome` (when set) gets the answer of the last value sent, or the last
+/// answer when the next value cannot be sent. True when `payload` went out now.
+bool sendInOrder(const std::shared_ptr<CommandSequence>& sequence, const JsonObject& payload,
+                 SendCommand send, std::function<void(Result<void>)> outcome);
+
+/// The sequences of one owner's controls, one per name (an action, a command), each made when
+/// first asked for.
+class CommandSequences {
+  public:
+    const std::shared_ptr<CommandSequence>& of(std::string_view name);
+    const std::map<std::string, std::shared_ptr<CommandSequence>, std::less<>>& all() const {
+        return sequences_;
+    }
+
+  private:
+    std::map<std::string, std::shared_ptr<CommandSequence>, std::less<>> sequences_;
 };
 
 }  // namespace corvix

@@ -770,25 +770,17 @@ void MenuBuilder::runCommandInOrder(const std::shared_ptr<CommandSequence>& sequ
     if (deviceId.empty() || command.empty()) {
         return;
     }
-    if (!sequence->begin(payload)) {
+    auto send = [this, weak = lifetime_.weak(), deviceId, command](
+                    const JsonObject& value, std::function<void(Result<void>)> done) {
+        if (weak.expired()) {
+            return false;
+        }
+        client.runCommand(deviceId, command, value, std::move(done));
+        return true;
+    };
+    if (!sendInOrder(sequence, payload, send, commandOutcome())) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
-        return;
     }
-    auto outcome = commandOutcome();
-    client.runCommand(
-        deviceId, command, payload,
-        [this, weak = lifetime_.weak(), sequence, deviceId, command, outcome](Result<void> result) {
-            auto next = sequence->finish();
-            if (weak.expired()) {
-                return;
-            }
-            if (next) {
-                // A newer value supersedes this answer, failure or not.
-                runCommandInOrder(sequence, deviceId, command, std::move(*next));
-                return;
-            }
-            outcome(std::move(result));
-        });
 }
 
 }  // namespace corvix

@@ -253,8 +253,6 @@ class MenuBuilder {
 
   private:
     /// A music command through the sequence of its action, so slider sends land in order.
-    /// The ordered sends of one music action (seek, volume, ...), made on first use.
-    std::shared_ptr<CommandSequence> musicSequence(const std::string& action);
     void runMusicCommandInOrder(const std::string& action, const JsonObject& player,
                                 JsonObject payload);
     /// What a music command's answer leads to: a refresh, after an alert for a real failure.
@@ -286,7 +284,7 @@ class MenuBuilder {
     /// The device whose rows are being added, and how to find it in newer documents.
     RecordLocator deviceLocator_;
     /// One per music action ("seek", "set_volume"); they outlive the rows that rebuilds replace.
-    std::map<std::string, std::shared_ptr<CommandSequence>, std::less<>> musicSequences_;
+    CommandSequences musicSequences_;
     /// Counts output choices; only the newest transfer's answer touches the chosen output.
     std::uint64_t musicTransferGeneration_ = 0;
     SharedRecord currentDevice_;

@@ -378,7 +378,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTimelineItem(const JsonObject& activ
     view->addSubview(slider);
     view->addSubview(durationLabel);
 
-    const auto sequence = musicSequence("seek");
+    const auto sequence = musicSequences_.of("seek");
     playbackUpdateHandlers.push_back([weakSlider, weakPosition = weakOf(positionLabel),
                                       weakDuration = weakOf(durationLabel),
                                       sequence](const JsonObject& newer) {
@@ -546,7 +546,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicVolumeItem(const JsonObject& active)
     view->addSubview(slider);
     view->addSubview(valueLabel);
 
-    const auto sequence = musicSequence("set_volume");
+    const auto sequence = musicSequences_.of("set_volume");
     playbackUpdateHandlers.push_back([weakSlider, weakLabel, sequence](const JsonObject& newer) {
         auto s = weakSlider.lock();
         auto label = weakLabel.lock();
@@ -594,35 +594,19 @@ void MenuBuilder::runMusicCommand(std::string_view action, const JsonObject& pla
     client.runMusicCommand(action, player, payload, musicOutcome());
 }
 
-std::shared_ptr<CommandSequence> MenuBuilder::musicSequence(const std::string& action) {
-    auto& slot = musicSequences_[action];
-    if (!slot) {
-        slot = std::make_shared<CommandSequence>();
-    }
-    return slot;
-}
-
 void MenuBuilder::runMusicCommandInOrder(const std::string& action, const JsonObject& player,
                                          JsonObject payload) {
-    const auto sequence = musicSequence(action);
-    if (!sequence->begin(payload)) {
+    auto send = [this, weak = lifetime_.weak(), action, player](
+                    const JsonObject& value, std::function<void(Result<void>)> done) {
+        if (weak.expired()) {
+            return false;
+        }
+        client.runMusicCommand(action, player, value, std::move(done));
+        return true;
+    };
+    if (!sendInOrder(musicSequences_.of(action), payload, send, musicOutcome())) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
-        return;
     }
-    client.runMusicCommand(action, player, payload,
-                           [this, weak = lifetime_.weak(), sequence, action, player,
-                            outcome = musicOutcome()](Result<void> result) {
-                               auto next = sequence->finish();
-                               if (weak.expired()) {
-                                   return;
-                               }
-                               if (next) {
-                                   // A newer value supersedes this answer, failure or not.
-                                   runMusicCommandInOrder(action, player, std::move(*next));
-                                   return;
-                               }
-                               outcome(std::move(result));
-                           });
 }
 
 void MenuBuilder::runListenLaterShuffle(const JsonObject& target) {

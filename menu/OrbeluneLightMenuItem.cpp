@@ -391,7 +391,7 @@ std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& dev
                                                          StayOpenMenu&) {
     const auto weak = lifetime_.weak();
     // Each command of the light keeps its values in order on their way to the hub.
-    auto sequences = std::make_shared<std::map<std::string, std::shared_ptr<CommandSequence>>>();
+    auto sequences = std::make_shared<CommandSequences>();
     auto item = OrbeluneLightMenuItem::make(
         device, objectMember(*device, "brightness"), objectMember(*device, "color"),
         objectMember(*device, "colorTemperature"), objectMember(*device, "power"), width, menu,
@@ -412,11 +412,8 @@ std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& dev
             if (weak.expired()) {
                 return;
             }
-            auto& sequence = (*sequences)[std::string(command)];
-            if (!sequence) {
-                sequence = std::make_shared<CommandSequence>();
-            }
-            runCommandInOrder(sequence, identifierText(light, "id"), std::string(command), payload);
+            runCommandInOrder(sequences->of(command), identifierText(light, "id"),
+                              std::string(command), payload);
         },
         colorPayload);
     std::weak_ptr<OrbeluneLightMenuItem> weakItem = item;

@@ -182,12 +182,11 @@ void NotchPlayerController::showExpandedView() {
         card.onNext = guarded([this] { sendCommand("next", {}); });
         card.onSeek = guarded([this](double fraction) {
             if (player_) {
-                sendSequenced(seekSequence_, "seek",
-                              JsonObject{{"positionMs", fraction * durationMs(*player_)}});
+                sendSequenced("seek", JsonObject{{"positionMs", fraction * durationMs(*player_)}});
             }
         });
         card.onVolume = guarded([this](double fraction) {
-            sendSequenced(volumeSequence_, "setVolume", JsonObject{{"volume", fraction * 100}});
+            sendSequenced("setVolume", JsonObject{{"volume", fraction * 100}});
         });
         card.onHoverEnter = guarded([this] { cancelTimer(collapseTimer_); });
         card.onHoverExit = guarded([this] { restartCollapseTimer(); });
@@ -403,23 +402,22 @@ void NotchPlayerController::sendCommand(const std::string& action, JsonObject pa
     client_.runMusicCommand(action, *player_, payload, [](Result<void>) {});
 }
 
-void NotchPlayerController::sendSequenced(CommandSequence& sequence, const std::string& action,
-                                          JsonObject payload) {
+void NotchPlayerController::sendSequenced(const std::string& action, JsonObject payload) {
     if (!player_) {
         return;
     }
-    if (!sequence.begin(payload)) {
-        return;
-    }
-    client_.runMusicCommand(action, *player_, payload,
-                            [weak = lifetime_.weak(), this, &sequence, action](Result<void>) {
-                                if (weak.expired()) {
-                                    return;
-                                }
-                                if (auto next = sequence.finish()) {
-                                    sendSequenced(sequence, action, std::move(*next));
-                                }
-                            });
+    // Results are not shown: the next state document tells the truth.
+    sendInOrder(
+        sequences_.of(action), payload,
+        [weak = lifetime_.weak(), this, action](const JsonObject& value,
+                                                std::function<void(Result<void>)> done) {
+            if (weak.expired() || !player_) {
+                return false;
+            }
+            client_.runMusicCommand(action, *player_, value, std::move(done));
+            return true;
+        },
+        nullptr);
 }
 
 void NotchPlayerController::launchSource(const std::string& key) {

@@ -83,7 +83,7 @@ class NotchPlayerController {
     bool isPlaying() const;
 
     void sendCommand(const std::string& action, JsonObject payload);
-    void sendSequenced(CommandSequence& sequence, const std::string& action, JsonObject payload);
+    void sendSequenced(const std::string& action, JsonObject payload);
 
     const OrbeluneClient& client_;
     std::shared_ptr<Window> window_;
@@ -97,8 +97,7 @@ class NotchPlayerController {
     std::optional<Timer> hoverTimer_;
     std::optional<Timer> collapseTimer_;
     NotchArtworkLoader artwork_;
-    CommandSequence seekSequence_;
-    CommandSequence volumeSequence_;
+    CommandSequences sequences_;
     Subscription screensObserver_;
     Lifetime lifetime_;
 };
