@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace hubsim {
 namespace json = boost::json;
@@ -117,6 +119,21 @@ void sendReply(httplib::Response& res, const Reply& reply) {
         body["data"] = reply.data;
     }
     sendJson(res, reply.httpStatus, body);
+}
+
+/// The request's JSON body when it parses (nested no deeper than the hub allows) and is of
+/// `kind`; otherwise answers 400 with `message` and gives none.
+std::optional<json::value> jsonBody(const httplib::Request& req, httplib::Response& res,
+                                    json::kind kind, std::string_view message) {
+    json::parse_options limits;
+    limits.max_depth = 64;
+    boost::system::error_code ec;
+    json::value body = json::parse(req.body, ec, {}, limits);
+    if (ec || body.kind() != kind) {
+        sendJson(res, 400, json::object{{"status", false}, {"message", message}});
+        return std::nullopt;
+    }
+    return body;
 }
 
 std::string dashboardPage(const json::object& state, const std::string& apiBase) {
@@ -487,17 +504,12 @@ void Server::installRoutes() {
                                       {"message", "Commands must be sent as application/json"}});
                 return;
             }
-            json::parse_options limits;
-            limits.max_depth = 64;
-            boost::system::error_code ec;
-            json::value parsed = json::parse(req.body, ec, {}, limits);
-            if (ec || !parsed.is_object()) {
-                sendJson(
-                    res, 400,
-                    json::object{{"status", false}, {"message", "The body must be a JSON object"}});
+            std::optional<json::value> parsed =
+                jsonBody(req, res, json::kind::object, "The body must be a JSON object");
+            if (!parsed) {
                 return;
             }
-            body = std::move(parsed.get_object());
+            body = std::move(parsed->get_object());
         }
 
         auto route = [&](std::initializer_list<const char*> pattern) {
@@ -677,21 +689,16 @@ void Server::installRoutes() {
     // Registered before the merge route below, which would take this path too.
     http.Post(R"(/hubsim/devices/(.+)/apps)",
               [this](const httplib::Request& req, httplib::Response& res) {
-                  boost::system::error_code ec;
-                  json::parse_options limits;
-                  limits.max_depth = 64;
-                  json::value list = json::parse(req.body, ec, {}, limits);
-                  if (ec || !list.is_array()) {
-                      sendJson(res, 400,
-                               json::object{{"status", false},
-                                            {"message", "The body must be a JSON array of apps"}});
+                  const std::optional<json::value> list = jsonBody(
+                      req, res, json::kind::array, "The body must be a JSON array of apps");
+                  if (!list) {
                       return;
                   }
                   const std::string id = percentDecode(req.matches[1].str());
                   Reply reply;
                   {
                       std::lock_guard lock(modelMutex_);
-                      reply = model_->setDeviceApps(id, list.get_array());
+                      reply = model_->setDeviceApps(id, list->get_array());
                   }
                   sendReply(res, reply);
               });
@@ -700,21 +707,16 @@ void Server::installRoutes() {
     // API, announced on the streams like any change.
     http.Post(
         R"(/hubsim/devices/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
-            boost::system::error_code ec;
-            json::parse_options limits;
-            limits.max_depth = 64;
-            json::value patch = json::parse(req.body, ec, {}, limits);
-            if (ec || !patch.is_object()) {
-                sendJson(res, 400,
-                         json::object{{"status", false},
-                                      {"message", "The body must be a JSON object to merge"}});
+            const std::optional<json::value> patch =
+                jsonBody(req, res, json::kind::object, "The body must be a JSON object to merge");
+            if (!patch) {
                 return;
             }
             const std::string id = percentDecode(req.matches[1].str());
             Reply reply;
             {
                 std::lock_guard lock(modelMutex_);
-                reply = model_->mergeDevice(id, patch.get_object());
+                reply = model_->mergeDevice(id, patch->get_object());
             }
             sendReply(res, reply);
             if (reply.ok) {
