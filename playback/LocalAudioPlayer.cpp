@@ -77,11 +77,11 @@ void LocalAudioPlayer::sync(const JsonObject& state, const Url& baseURL) {
         stop();
         return;
     }
-    const bool shouldPlay = asciiLowercased(string(*active, "playback")) == "playing";
+    const bool shouldPlay = musicIsPlaying(*active);
     const std::string canonical = canonicalAudioSrc(url, baseURL);
     const double nowMs = musicNowMs();
     const double positionMs = musicPosition(*active, nowMs);
-    const double durationMs = std::max(0.0, optionalDouble(*active, "durationMs").value_or(0));
+    const double durationMs = musicDurationMs(*active);
 
     bool moved = false;
     if (!currentStreamUrl_ || *currentStreamUrl_ != canonical) {

@@ -145,7 +145,7 @@ QtMenuPopup::QtMenuPopup(std::shared_ptr<Menu> menu, QWidget* parent)
         releaseEnteredFocus(row ? row->host : nullptr);
         syncHighlight();
     });
-    if (dynamic_cast<QtMenuPopup*>(parent)) {
+    if (parentPopup()) {
         // QMenu asks before it measures the popup.
         connect(this, &QMenu::aboutToShow, this, &QtMenuPopup::ensureBuilt);
     } else {
