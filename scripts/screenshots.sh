@@ -273,9 +273,17 @@ find_menu() {
     done | head -1 || true
 }
 open_menu() {
-    xdotool mousemove --window "$icon" 11 11 click 1
-    sleep 1.2
-    menu=$(find_menu)
+    # A click can be lost while the window manager settles in: one more after a while.
+    for attempt in 1 2; do
+        xdotool mousemove --window "$icon" 11 11 click 1
+        for _ in $(seq 20); do
+            sleep 0.2
+            menu=$(find_menu)
+            [ -n "$menu" ] && break 2
+        done
+        echo "the menu did not open on click $attempt" >&2
+    done
+    sleep 0.8  # settled where it opens
     [ -n "$menu" ] || { echo "the menu did not open" >&2; cat "$work/corvix.log" >&2; exit 1; }
     eval "$(xdotool getwindowgeometry --shell "$menu")"
     menu_x=$X menu_y=$Y menu_h=$HEIGHT
