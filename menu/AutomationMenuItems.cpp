@@ -58,16 +58,6 @@ ProgramRowModel programRowModel(const JsonObject& program,
     return model;
 }
 
-/// The `index`th label of a row, or null.
-TextField* labelAt(const View& view, std::size_t index) {
-    for (const auto& subview : view.subviews()) {
-        if (auto* field = dynamic_cast<TextField*>(subview.get()); field && index-- == 0) {
-            return field;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::shared_ptr<MenuItem> MenuBuilder::programScriptRow(const JsonObject& program,

@@ -209,6 +209,13 @@ class MenuBuilder {
     /// Starts a playlist fetch unless one runs; without `force` only while nothing is cached
     /// and no failure is recorded (a failing hub is asked again through Retry).
     void loadMusicPlaylistsIfNeeded(bool force);
+    /// The Playlists entry's subtitle for the cache, the fetch and its failure.
+    std::string musicPlaylistsSubtitle() const;
+    /// The Playlists submenu's rows for the cache, the fetch and its failure.
+    void fillMusicPlaylistsSubmenu(StayOpenMenu& submenu, const JsonObject& target);
+    /// Shows the cache, the fetch or its failure in the Playlists entry of the current menu, in
+    /// place: nothing else in the menu changed, and a submenu the user has open stays open.
+    void showMusicPlaylists();
     void runMusicPlaylist(const JsonObject& playlist, const JsonObject& target);
     std::shared_ptr<MenuItem> musicPlayerRow(const JsonObject& player, const JsonObject& active,
                                              const JsonObject& routeSource);
@@ -285,6 +292,9 @@ class MenuBuilder {
     RecordLocator deviceLocator_;
     /// One per music action ("seek", "set_volume"); they outlive the rows that rebuilds replace.
     CommandSequences musicSequences_;
+    /// The current menu's Playlists entry and the player its rows start playlists on.
+    std::weak_ptr<MenuItem> musicPlaylistsEntry_;
+    JsonObject musicPlaylistsTarget_;
     /// Counts output choices; only the newest transfer's answer touches the chosen output.
     std::uint64_t musicTransferGeneration_ = 0;
     SharedRecord currentDevice_;

@@ -6,6 +6,7 @@
 
 #include "platform/ui/Color.h"
 #include "platform/ui/MenuItem.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 
 namespace corvix {
@@ -24,6 +25,16 @@ inline std::shared_ptr<MenuItem> disabledLine(std::string_view title) {
     auto item = MenuItem::make(std::string(title));
     item->setEnabled(false);
     return item;
+}
+
+/// The `index`th label of a row, or null.
+inline TextField* labelAt(const View& view, std::size_t index) {
+    for (const auto& subview : view.subviews()) {
+        if (auto* field = dynamic_cast<TextField*>(subview.get()); field && index-- == 0) {
+            return field;
+        }
+    }
+    return nullptr;
 }
 
 inline Color secondaryLabelColor() {

@@ -11,6 +11,8 @@
 #include "hub/OrbeluneClient.h"
 #include "menu/MenuBuilder.h"
 #include "menu/MenuRowSupport.h"
+#include "platform/PlatformServices.h"
+#include "platform/RunLoop.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Symbols.h"
 #include "platform/ui/TextField.h"
@@ -67,59 +69,97 @@ std::optional<std::string> playlistSubtitle(const JsonObject& playlist) {
 
 std::shared_ptr<MenuItem> MenuBuilder::musicPlaylistsSubmenuItem(const JsonObject& target) {
     loadMusicPlaylistsIfNeeded(false);
+    auto row = submenuItem("Playlists", "music.note.list", musicPlaylistsSubtitle());
+    auto submenu = StayOpenMenu::make();
+    fillMusicPlaylistsSubmenu(*submenu, target);
+    row->setSubmenu(submenu);
+    musicPlaylistsEntry_ = row;
+    musicPlaylistsTarget_ = target;
+    return row;
+}
+
+std::string MenuBuilder::musicPlaylistsSubtitle() const {
+    if (musicPlaylistLoading) {
+        return "Loading";
+    }
+    if (musicPlaylistError) {
+        return *musicPlaylistError;
+    }
+    return counted(musicPlaylistCache ? musicPlaylistCache->size() : 0, "playlist");
+}
+
+void MenuBuilder::fillMusicPlaylistsSubmenu(StayOpenMenu& submenu, const JsonObject& target) {
+    submenu.removeAllItems();
     const std::vector<JsonObject> playlists =
         musicPlaylistCache.value_or(std::vector<JsonObject>{});
-    std::string subtitle;
-    if (musicPlaylistLoading) {
-        subtitle = "Loading";
-    } else if (musicPlaylistError) {
-        subtitle = *musicPlaylistError;
-    } else {
-        subtitle = counted(playlists.size(), "playlist");
-    }
-    auto row = submenuItem("Playlists", "music.note.list", subtitle);
-    auto submenu = StayOpenMenu::make();
-    if (playlists.empty()) {
-        if (musicPlaylistLoading) {
-            submenu->addItem(disabledLine("Loading playlists..."));
-        } else if (musicPlaylistError) {
-            submenu->addItem(disabledLine(*musicPlaylistError));
-            auto retry = std::make_shared<ActionView>(Rect(0, 0, width, 30));
-            const Color systemAccent = Color::system(SystemColor::ControlAccent);
-            retry->setCornerRadius(8);
-            retry->setHoverFillColor(systemAccent.withAlphaComponent(0.10));
-            retry->setHoverStrokeColor(systemAccent.withAlphaComponent(0.16));
-            retry->setPressedFillColor(systemAccent.withAlphaComponent(0.20));
-            retry->setPressedStrokeColor(systemAccent.withAlphaComponent(0.28));
-            retry->setAccessibilityElement(true);
-            retry->setAccessibilityRole(AccessibilityRole::Button);
-            retry->setAccessibilityLabel("Retry");
-            auto icon = ImageView::withImage(systemSymbolImage("arrow.clockwise", "Retry"));
-            icon->setFrame(Rect(14, 7, 16, 16));
-            icon->setContentTintColor(secondaryLabelColor());
-            icon->setImageScaling(ImageScaling::ProportionallyUpOrDown);
-            retry->addSubview(icon);
-            retry->addSubview(rowLabel("Retry", Rect(40, 7, 272, 17), Font::system(13)));
-            retry->onAction = [this, weak = lifetime_.weak()] {
-                if (weak.expired()) {
-                    return;
-                }
-                loadMusicPlaylistsIfNeeded(true);
-                // Show "Loading" now; the unchanged structure would never rebuild on its own.
-                rebuildFromCurrentState();
-            };
-            submenu->addItem(itemWithView("Retry", retry));
-        } else {
-            submenu->addItem(disabledLine("No playlists"));
-        }
-    } else {
+    if (!playlists.empty()) {
         const std::size_t shown = std::min(playlists.size(), kMaxPlaylistRows);
         for (std::size_t i = 0; i < shown; ++i) {
-            submenu->addItem(musicPlaylistRow(playlists[i], target));
+            submenu.addItem(musicPlaylistRow(playlists[i], target));
+        }
+        return;
+    }
+    if (musicPlaylistLoading) {
+        submenu.addItem(disabledLine("Loading playlists..."));
+        return;
+    }
+    if (!musicPlaylistError) {
+        submenu.addItem(disabledLine("No playlists"));
+        return;
+    }
+    submenu.addItem(disabledLine(*musicPlaylistError));
+    auto retry = std::make_shared<ActionView>(Rect(0, 0, width, 30));
+    const Color systemAccent = Color::system(SystemColor::ControlAccent);
+    retry->setCornerRadius(8);
+    retry->setHoverFillColor(systemAccent.withAlphaComponent(0.10));
+    retry->setHoverStrokeColor(systemAccent.withAlphaComponent(0.16));
+    retry->setPressedFillColor(systemAccent.withAlphaComponent(0.20));
+    retry->setPressedStrokeColor(systemAccent.withAlphaComponent(0.28));
+    retry->setAccessibilityElement(true);
+    retry->setAccessibilityRole(AccessibilityRole::Button);
+    retry->setAccessibilityLabel("Retry");
+    auto icon = ImageView::withImage(systemSymbolImage("arrow.clockwise", "Retry"));
+    icon->setFrame(Rect(14, 7, 16, 16));
+    icon->setContentTintColor(secondaryLabelColor());
+    icon->setImageScaling(ImageScaling::ProportionallyUpOrDown);
+    retry->addSubview(icon);
+    retry->addSubview(rowLabel("Retry", Rect(40, 7, 272, 17), Font::system(13)));
+    retry->onAction = [this, weak = lifetime_.weak()] {
+        if (weak.expired()) {
+            return;
+        }
+        loadMusicPlaylistsIfNeeded(true);
+        // The entry says "Loading" at once; its rows, this one among them, are replaced on the
+        // next turn, once the click is over.
+        if (auto entry = musicPlaylistsEntry_.lock(); entry && entry->view()) {
+            if (TextField* subtitle = labelAt(*entry->view(), 1)) {
+                subtitle->setStringValue(musicPlaylistsSubtitle());
+            }
+        }
+        if (RunLoop* loop = platformServices().runLoop) {
+            loop->post([this, weak] {
+                if (!weak.expired()) {
+                    showMusicPlaylists();
+                }
+            });
+        }
+    };
+    submenu.addItem(itemWithView("Retry", retry));
+}
+
+void MenuBuilder::showMusicPlaylists() {
+    auto entry = musicPlaylistsEntry_.lock();
+    if (!entry) {
+        return;
+    }
+    if (entry->view()) {
+        if (TextField* subtitle = labelAt(*entry->view(), 1)) {
+            subtitle->setStringValue(musicPlaylistsSubtitle());
         }
     }
-    row->setSubmenu(submenu);
-    return row;
+    if (auto submenu = std::dynamic_pointer_cast<StayOpenMenu>(entry->submenu())) {
+        fillMusicPlaylistsSubmenu(*submenu, musicPlaylistsTarget_);
+    }
 }
 
 std::shared_ptr<MenuItem> MenuBuilder::musicPlaylistRow(const JsonObject& playlist,
@@ -159,8 +199,9 @@ void MenuBuilder::loadMusicPlaylistsIfNeeded(bool force) {
             } else {
                 musicPlaylistError = "Unable to load";
             }
-            // The row's look changed while the menu's structure did not: rebuild it here.
-            rebuildFromCurrentState();
+            // Only the Playlists entry shows the fetch: the rest of the menu, and any submenu
+            // the user has open, stays as it is.
+            showMusicPlaylists();
             if (refresh) {
                 refresh();
             }

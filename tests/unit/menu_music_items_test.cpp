@@ -401,9 +401,17 @@ TEST_F(MenuMusicItemsTest, PlaylistsShowWhenTheFetchEnds) {
     EXPECT_EQ(labelTexts(*itemTitled(music(), "Playlists")->view())[1], "Loading");
     EXPECT_EQ(outline(nested("Playlists")), (Lines{"Loading playlists... (disabled)"}));
 
+    // The user has the Outputs submenu open while the list arrives.
+    const Menu* outputs = &nested("Outputs");
+    const MenuItem* playlistsEntry = itemTitled(music(), "Playlists");
+    const MenuItem* musicEntry = menu.root->itemArray().front().get();
     answer(fetches[0], 200, playlistsAnswer(30));
     // No new document arrives, yet the row no longer says "Loading".
     EXPECT_EQ(labelTexts(*itemTitled(music(), "Playlists")->view())[1], "30 playlists");
+    // Only the entry changed: the menu was not rebuilt around the open submenu.
+    EXPECT_EQ(itemTitled(music(), "Playlists"), playlistsEntry);
+    EXPECT_EQ(&nested("Outputs"), outputs);
+    EXPECT_EQ(menu.root->itemArray().front().get(), musicEntry);
     const Lines rows = outline(nested("Playlists"));
     ASSERT_EQ(rows.size(), 24u);
     EXPECT_EQ(rows[0], "Mix 0");
@@ -434,6 +442,9 @@ TEST_F(MenuMusicItemsTest, AFailingPlaylistFetchWaitsForRetry) {
     retry->onAction();
     ASSERT_EQ(requestsTo("/music/playlists").size(), 2u);
     EXPECT_EQ(labelTexts(*itemTitled(music(), "Playlists")->view())[1], "Loading");
+    // The clicked row is replaced once the click is over.
+    menu.platform.loop.runUntilIdle();
+    EXPECT_EQ(outline(nested("Playlists")), (Lines{"Loading playlists... (disabled)"}));
     answer(requestsTo("/music/playlists")[1], 200,
            R"({"data":{"playlists":[{"name":"Road","metadata":{"trackCount":1}}]}})");
     EXPECT_EQ(labelTexts(*itemTitled(music(), "Playlists")->view())[1], "1 playlist");
