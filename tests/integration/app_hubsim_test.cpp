@@ -142,14 +142,25 @@ TEST_F(AppAgainstHubsimTest, AWallSwitchChangeReachesTheOpenMenusRowThroughTheSt
     ASSERT_TRUE(loop.runUntil([&] { return menuShows("Bedroom >"); }, 10s));
     delegate->menuWillOpen(*delegate->menu());
     ASSERT_TRUE(loop.runUntil([&] { return counter("refresh_completed") >= 2; }, 5s));
-    MenuItem* bedroom = testing::itemTitled(*delegate->menu(), "Bedroom");
-    ASSERT_TRUE(bedroom && bedroom->submenu());
-    const auto row = testing::itemTitled(*bedroom->submenu(), "Electric Blanket");
-    ASSERT_NE(row, nullptr);
-    auto* toggle = testing::findSubview<OrbeluneToggleSwitch>(*row->view());
-    ASSERT_NE(toggle, nullptr);
-    ASSERT_FALSE(toggle->isOn());
+    // Looked up after every wait: a refresh may replace the menu's items meanwhile.
+    auto blanket = [&]() -> MenuItem* {
+        MenuItem* bedroom = testing::itemTitled(*delegate->menu(), "Bedroom");
+        return bedroom && bedroom->submenu()
+                   ? testing::itemTitled(*bedroom->submenu(), "Electric Blanket")
+                   : nullptr;
+    };
+    auto blanketIsOn = [&] {
+        MenuItem* row = blanket();
+        auto* toggle =
+            row && row->view() ? testing::findSubview<OrbeluneToggleSwitch>(*row->view()) : nullptr;
+        return toggle && toggle->isOn();
+    };
+    ASSERT_NE(blanket(), nullptr);
+    ASSERT_FALSE(blanketIsOn());
     const auto rebuilds = counter("menu_full_rebuild");
+    const auto shownView = blanket()->view();
+    // The change must come through the stream, so wait until the hub has it open.
+    ASSERT_TRUE(loop.runUntil([&] { return hub->openStreams() > 0; }, 5s));
 
     // Someone switches the blanket on at the wall: the hub announces it, the menu follows.
     httplib::Client wall("127.0.0.1", hub->port());
@@ -157,9 +168,10 @@ TEST_F(AppAgainstHubsimTest, AWallSwitchChangeReachesTheOpenMenusRowThroughTheSt
                          "application/json");
     ASSERT_TRUE(res);
     ASSERT_EQ(res->status, 200) << res->body;
-    EXPECT_TRUE(loop.runUntil([&] { return toggle->isOn(); }, 5s));
+    ASSERT_TRUE(loop.runUntil(blanketIsOn, 5s));
     // The same row in the same menu: updated in place, not rebuilt.
-    EXPECT_EQ(testing::itemTitled(*bedroom->submenu(), "Electric Blanket"), row);
+    ASSERT_NE(blanket(), nullptr);
+    EXPECT_EQ(blanket()->view(), shownView);
     EXPECT_EQ(counter("menu_full_rebuild"), rebuilds);
     EXPECT_GT(counter("rows_updated_in_place"), 0);
     EXPECT_TRUE(alerts.shown.empty());
