@@ -14,8 +14,10 @@
 #include "platform/MprisService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ProcessControl.h"
+#include "platform/RunLoop.h"
 #include "platform/Url.h"
 #include "platform/Workspace.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/Appearance.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Symbols.h"
@@ -167,9 +169,28 @@ void AppDelegate::openURL(const std::string& text) {
     if (!url) {
         return;  // not a URL: nothing to open, nothing to report
     }
-    if (Workspace* workspace = platformServices().workspace) {
-        workspace->openURL(url->toString());
+    Workspace* workspace = platformServices().workspace;
+    if (!workspace) {
+        return;
     }
+    const std::string address = url->toString();
+    workspace->openURL(address, [address] {
+        // Said, not swallowed: without it the click seems to do nothing.
+        RunLoop* loop = platformServices().runLoop;
+        if (!loop) {
+            return;
+        }
+        loop->post([address] {
+            if (AlertPresenter* alerts = platformServices().alerts) {
+                alerts->present(Alert{"Unable to Open the Link",
+                                      address + "\n\nNo web browser could be started. Install "
+                                                "xdg-utils and choose a default web browser in the "
+                                                "desktop's settings.",
+                                      AlertStyle::Warning,
+                                      {"OK"}});
+            }
+        });
+    });
 }
 
 void AppDelegate::openSettings() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace corvix {
@@ -8,8 +9,10 @@ namespace corvix {
 class Workspace {
   public:
     virtual ~Workspace() = default;
-    /// Opens `url` (a web address in the browser); false when nothing could open it.
-    virtual bool openURL(const std::string& url) = 0;
+    /// Opens `url` (a web address in the browser). `failed` runs on the main thread when no
+    /// program could open it: at once when none could be started, or shortly after when the
+    /// opener itself reports that it failed (no browser is set up).
+    virtual void openURL(const std::string& url, std::function<void()> failed) = 0;
 };
 
 }  // namespace corvix

@@ -4,10 +4,13 @@
 #include <QColorDialog>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPalette>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/qt/QtGraphicsContext.h"
@@ -59,8 +62,51 @@ Point QtScreens::mouseLocation() const {
     return fromQtScreenPoint(QCursor::pos());
 }
 
-bool QtWorkspace::openURL(const std::string& url) {
-    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+void QtWorkspace::openURL(const std::string& url, std::function<void()> failed) {
+    const QString address = QString::fromStdString(url);
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        // Qt looks for $BROWSER and a few known browsers itself.
+        if (!QDesktopServices::openUrl(QUrl(address)) && failed) {
+            failed();
+        }
+        return;
+    }
+    // The opener reports a missing browser through its exit status (3: a required tool is
+    // missing, 4: the action failed) within moments. A browser it runs in the foreground ends
+    // much later, with a status that says nothing about the opening, so only a quick end
+    // counts.
+    // The process object has no parent and is deleted only once the opener ended: deleting it
+    // earlier, at the program's end too, would kill the browser the opener runs.
+    constexpr qint64 kQuickEndMs = 15000;
+    auto* process = new QProcess();
+    auto started = std::make_shared<QElapsedTimer>();
+    auto report = std::make_shared<std::function<void()>>(std::move(failed));
+    auto fail = [report] {
+        if (*report) {
+            auto once = std::move(*report);
+            *report = nullptr;
+            once();
+        }
+    };
+    connect(process, &QProcess::errorOccurred, process, [process, fail](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            fail();
+            process->deleteLater();
+        }
+    });
+    connect(
+        process, &QProcess::finished, process,
+        [process, started, fail](int code, QProcess::ExitStatus status) {
+            if ((status != QProcess::NormalExit || code != 0) && started->elapsed() < kQuickEndMs) {
+                fail();
+            }
+            process->deleteLater();
+        });
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    started->start();
+    process->start(opener, {address});
 }
 
 ImagePtr QtImageService::decode(const std::vector<std::uint8_t>& data) {

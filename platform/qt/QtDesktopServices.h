@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "platform/Workspace.h"
@@ -25,10 +26,11 @@ class QtScreens final : public QObject, public ScreenService {
     void watch(QScreen* screen);
 };
 
-/// Opens URLs with QDesktopServices.
-class QtWorkspace final : public Workspace {
+/// Opens URLs with the desktop's opener (xdg-open), or with QDesktopServices where it is
+/// missing, and notices when neither can open them.
+class QtWorkspace final : public QObject, public Workspace {
   public:
-    bool openURL(const std::string& url) override;
+    void openURL(const std::string& url, std::function<void()> failed) override;
 };
 
 /// Decoding with Qt's image readers (no display needed) and QImage bitmap contexts.

@@ -39,14 +39,17 @@ class HeadlessAppearance final : public AppearanceService {
     ColorScheme scheme_ = ColorScheme::Light;
 };
 
-/// Keeps every URL it was asked to open.
+/// Keeps every URL it was asked to open; while `opens` is false, no program opens them.
 class RecordingWorkspace final : public Workspace {
   public:
-    bool openURL(const std::string& url) override {
+    void openURL(const std::string& url, std::function<void()> failed) override {
         opened.push_back(url);
-        return true;
+        if (!opens && failed) {
+            failed();
+        }
     }
     std::vector<std::string> opened;
+    bool opens = true;
 };
 
 /// Reads the dimensions of PNG, GIF and JPEG data (no pixels); bitmap contexts record.

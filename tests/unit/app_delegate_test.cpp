@@ -372,6 +372,16 @@ TEST_F(AppDelegateTest, DashboardOpensTheConfiguredAddressAndIgnoresNonUrls) {
     delegate->openDashboard();
     EXPECT_EQ(workspace.opened,
               (std::vector<std::string>{"http://127.0.0.1:8080/os", "http://127.0.0.1:9/os"}));
+    EXPECT_TRUE(alerts.shown.empty());
+
+    // Without a browser the click says so instead of doing nothing.
+    workspace.opens = false;
+    platform.environment.set("ORBELUNE_DASHBOARD_URL", "http://127.0.0.1:9/os");
+    delegate->openDashboard();
+    platform.loop.runUntilIdle();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].messageText, "Unable to Open the Link");
+    EXPECT_NE(alerts.shown[0].informativeText.find("http://127.0.0.1:9/os"), std::string::npos);
 }
 
 TEST_F(AppDelegateTest, AnIconFileThatIsNotAnImageFallsBackToTheSymbol) {
