@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <string_view>
 
 namespace corvix {
 
@@ -86,15 +88,47 @@ QFont toQFont(const Font& font) {
 }
 
 QString symbolFontFamily() {
-    static QString family = [] {
-        int id = QFontDatabase::addApplicationFont(QStringLiteral(CORVIX_SYMBOL_FONT));
-        if (id < 0) {
-            return QString();
+    static const QString family = [] {
+        // Found by its family name, as the system's font configuration knows it, wherever the
+        // package put the file.
+        const QString name = QStringLiteral("Material Icons");
+        if (QFontDatabase::families().contains(name)) {
+            return name;
         }
-        auto families = QFontDatabase::applicationFontFamilies(id);
-        return families.isEmpty() ? QString() : families.first();
+        std::fprintf(stderr,
+                     "corvix: the symbol font \"Material Icons\" is not installed (Debian package "
+                     "fonts-material-design-icons-iconfont); the tray icon is drawn without it "
+                     "and menu rows show no symbols\n");
+        return QString();
     }();
     return family;
+}
+
+QImage drawnFallbackSymbol(std::string_view name, QSize size, const QColor& color) {
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    if (name != "house.fill" && name != "house") {
+        return out;
+    }
+    // The program's own mark, a house: a roof over a body with a door, in a square of `size`.
+    const qreal side = std::min(size.width(), size.height());
+    const QPointF origin((size.width() - side) / 2, (size.height() - side) / 2);
+    auto at = [&](qreal x, qreal y) { return origin + QPointF(x * side, y * side); };
+    QPainterPath house;
+    house.moveTo(at(0.5, 0.08));
+    house.lineTo(at(0.95, 0.48));
+    house.lineTo(at(0.82, 0.48));
+    house.lineTo(at(0.82, 0.90));
+    house.lineTo(at(0.18, 0.90));
+    house.lineTo(at(0.18, 0.48));
+    house.lineTo(at(0.05, 0.48));
+    house.closeSubpath();
+    QPainterPath door;
+    door.addRect(QRectF(at(0.42, 0.62), at(0.58, 0.90)));
+    QPainter p(&out);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillPath(house.subtracted(door), color);
+    return out;
 }
 
 namespace {
@@ -123,7 +157,7 @@ QImage symbolImage(const SymbolRep& symbol, QSize size, const QColor& color) {
     out.fill(Qt::transparent);
     QString family = symbolFontFamily();
     if (family.isEmpty()) {
-        return out;
+        return drawnFallbackSymbol(symbol.name, size, color);
     }
     QPainter p(&out);
     p.setRenderHint(QPainter::Antialiasing);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -19,8 +21,12 @@ QFont toQFont(const Font& font);
 /// An image as a QImage at `pixelSize` (symbols and drawn images are rendered; bitmaps
 /// converted once and cached on the image). Template images come out in `tint`.
 QImage renderImage(const Image& image, QSize pixelSize, const std::optional<Color>& tint);
-/// The family of the icon font, loaded on first use (empty when it is missing).
+/// The family of the icon font as the system's fonts name it (empty, after one line on standard
+/// error, when it is not installed).
 QString symbolFontFamily();
+/// What a symbol looks like without the icon font: the program's house for its own mark, nothing
+/// for the others.
+QImage drawnFallbackSymbol(std::string_view name, QSize size, const QColor& color);
 
 /// Drawing through a QPainter whose coordinates are y up (the host flips the device). Text and
 /// images are drawn upright whatever the current orientation.

@@ -101,6 +101,27 @@ TEST_F(QtHostTest, FlippedViewsAndSymbolsDrawWhereTheModelSays) {
     EXPECT_EQ(bottom, 0);
 }
 
+TEST_F(QtHostTest, TheSymbolFontIsFoundByItsFamilyAndTheHouseIsDrawnWithoutIt) {
+    // Installed with the program's dependencies, and found wherever its package put it.
+    EXPECT_EQ(symbolFontFamily(), QStringLiteral("Material Icons"));
+
+    // Without the font the tray still gets the house: a roof at the top, a body with a door.
+    const QImage house = drawnFallbackSymbol("house.fill", QSize(22, 22), Qt::black);
+    auto inked = [&](int x, int y) { return qAlpha(house.pixel(x, y)) > 128; };
+    EXPECT_TRUE(inked(11, 6));    // the roof
+    EXPECT_FALSE(inked(2, 4));    // beside the roof
+    EXPECT_TRUE(inked(6, 16));    // the body
+    EXPECT_FALSE(inked(11, 18));  // the door
+    EXPECT_FALSE(inked(11, 21));  // below the house
+    // Other symbols stay empty rather than showing something wrong.
+    const QImage play = drawnFallbackSymbol("play.fill", QSize(22, 22), Qt::black);
+    for (int y = 0; y < 22; ++y) {
+        for (int x = 0; x < 22; ++x) {
+            ASSERT_EQ(qAlpha(play.pixel(x, y)), 0);
+        }
+    }
+}
+
 TEST_F(QtHostTest, DecodesAndRedrawsImagesWithoutADisplay) {
     QImage source(40, 20, QImage::Format_ARGB32);
     source.fill(QColor(255, 0, 0));
