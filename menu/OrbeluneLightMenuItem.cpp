@@ -9,6 +9,7 @@
 
 #include "controls/InlineColorControls.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "hub/OrderedSends.h"
 #include "menu/MenuBuilder.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Symbols.h"
@@ -298,7 +299,7 @@ void OrbeluneLightMenuItem::brightnessChanged() {
     const std::string name = command(brightness);
     if (runCommand && !name.empty()) {
         runCommand(
-            *device, name,
+            *device, kBrightnessControl, name,
             JsonObject{
                 {"brightness", *level}, {"level", *level}, {"value", *level}, {"percent", *level}});
     }
@@ -322,7 +323,7 @@ void OrbeluneLightMenuItem::colorPicked(double hue, double saturation, bool isFi
     // The row opens the picker on the value it asked for until the hub tells otherwise.
     color = edited(color, {{"hue", h * 360}, {"saturation", s * 100}});
     if (runCommand && colorPayload) {
-        runCommand(*device, name, colorPayload(Color::hsb(h, s, 1, 1)));
+        runCommand(*device, kColorControl, name, colorPayload(Color::hsb(h, s, 1, 1)));
     }
 }
 
@@ -334,7 +335,7 @@ void OrbeluneLightMenuItem::temperaturePicked(double value) {
     }
     colorTemperature = edited(colorTemperature, {{"value", *mireds}});
     if (runCommand) {
-        runCommand(*device, name,
+        runCommand(*device, kColorTemperatureControl, name,
                    JsonObject{{"ct", *mireds},
                               {"colorTemp", *mireds},
                               {"colorTemperature", *mireds},
@@ -390,8 +391,6 @@ void OrbeluneLightMenuItem::update(const SharedRecord& newer) {
 std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& device,
                                                          StayOpenMenu&) {
     const auto weak = lifetime_.weak();
-    // Each command of the light keeps its values in order on their way to the hub.
-    auto sequences = std::make_shared<CommandSequences>();
     auto item = OrbeluneLightMenuItem::make(
         device, objectMember(*device, "brightness"), objectMember(*device, "color"),
         objectMember(*device, "colorTemperature"), objectMember(*device, "power"), width, menu,
@@ -407,13 +406,13 @@ std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& dev
                 runPower(light, power, desired, control, std::move(didSetBack));
             }
         },
-        [this, weak, sequences](const JsonObject& light, std::string_view command,
-                                const JsonObject& payload) {
-            if (weak.expired()) {
-                return;
+        // Each control of the light keeps its values in order on their way to the hub.
+        [this, weak](const JsonObject& light, std::string_view control, std::string_view command,
+                     const JsonObject& payload) {
+            if (!weak.expired()) {
+                runCommandInOrder(identifierText(light, "id"), control, std::string(command),
+                                  payload);
             }
-            runCommandInOrder(sequences->of(command), identifierText(light, "id"),
-                              std::string(command), payload);
         },
         colorPayload);
     std::weak_ptr<OrbeluneLightMenuItem> weakItem = item;

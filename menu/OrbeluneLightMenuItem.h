@@ -31,8 +31,10 @@ class OrbeluneLightMenuItem : public MenuItem {
     using RunPower = std::function<void(const JsonObject& device, const JsonObject& power,
                                         bool desired, std::weak_ptr<OrbeluneToggleSwitch> control,
                                         std::function<void()> didSetBack)>;
-    using RunCommand = std::function<void(const JsonObject& device, std::string_view command,
-                                          const JsonObject& payload)>;
+    /// Sends a value of one of the light's controls (`kBrightnessControl`, `kColorControl`,
+    /// `kColorTemperatureControl`) as the device command `command`.
+    using RunCommand = std::function<void(const JsonObject& device, std::string_view control,
+                                          std::string_view command, const JsonObject& payload)>;
     using ColorPayload = std::function<JsonObject(const Color&)>;
 
     enum class ExpandedMode { none, color, temp };

@@ -35,7 +35,7 @@ class MprisPlayerTest : public ::testing::Test {
         platform.environment.set("ORBELUNE_MAC_CONTROL_BASE_URL",
                                  "http://127.0.0.1:8787/app/os/mac-control");
         client = platform.makeClient();
-        model = std::make_unique<MprisPlayerModel>(mpris, *client, [this] { ++refreshes; });
+        model = std::make_unique<MprisPlayerModel>(mpris, *client, sends, [this] { ++refreshes; });
         fixture = *testing::loadStateFixture(kFixture);
     }
 
@@ -86,6 +86,7 @@ class MprisPlayerTest : public ::testing::Test {
     RecordingAlertPresenter alerts;
     RecordingMprisService mpris;
     std::unique_ptr<OrbeluneClient> client;
+    OrderedSends sends;
     std::unique_ptr<MprisPlayerModel> model;
     JsonObject fixture;
     int refreshes = 0;

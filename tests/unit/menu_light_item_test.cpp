@@ -384,5 +384,45 @@ TEST_F(MenuLightItemTest, ALightWithoutAPowerControlStillShowsItsControls) {
     EXPECT_EQ(payloadOf(requests()[0]).at("level"), 55);
 }
 
+/// Releases the open colour picker at a quarter across and half up: hue 90, saturation 50.
+void pickColor(OrbeluneLightMenuItem& row) {
+    HostedRow hosted(row.containerView);
+    auto driver = hosted.driver();
+    driver.press({112, 28});
+    driver.release({112, 28});
+}
+
+TEST_F(MenuLightItemTest, ControlsNamingOneCommandEachSendTheirOwnNewestValue) {
+    menu.builder->build(*menu.root, testing::stateFromText(R"({"rooms":[{"id":"den",
+        "name":"Den","devices":[{"id":"bulb","name":"Bulb","kind":"light",
+        "power":{"isOn":true,"toggleItemId":"bulb/toggle"},
+        "brightness":{"value":40,"command":"set_state"},
+        "color":{"command":"set_state","hue":200,"saturation":80},
+        "colorTemperature":{"command":"set_state","min":200,"max":400,"value":250}}]}]})"));
+    OrbeluneLightMenuItem& bulb = light("Bulb");
+    for (double level : {20.0, 35.0, 80.0}) {
+        bulb.brightnessSlider->setDoubleValue(level);
+        bulb.brightnessSlider->sendAction();
+    }
+    bulb.colorButton->performClick();
+    pickColor(bulb);
+    // The colour is another control: it neither waits for the brightness nor replaces it.
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_EQ(payloadOf(requests()[0]).at("level"), 20);
+    EXPECT_NEAR(payloadOf(requests()[1]).at("hue").to_number<double>(), 90, 0.5);
+
+    answer(requests()[0], 200, "{}");
+    ASSERT_EQ(requests().size(), 3u);
+    EXPECT_EQ(payloadOf(requests()[2]).at("level"), 80);
+    for (const auto& request : requests()) {
+        EXPECT_TRUE(request->request.url.ends_with("/devices/bulb/commands/set_state/run"));
+    }
+    EXPECT_EQ(menu.refreshes, 0);
+    answer(requests()[1], 200, "{}");
+    answer(requests()[2], 200, "{}");
+    EXPECT_EQ(menu.refreshes, 2);
+    EXPECT_EQ(requests().size(), 3u);
+}
+
 }  // namespace
 }  // namespace corvix
