@@ -54,23 +54,21 @@ std::shared_ptr<OrbeluneLightMenuItem> OrbeluneLightMenuItem::make(
     const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
     const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
     std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
-    RunCommand runCommand, ColorPayload colorPayload) {
+    RunCommand runCommand, ColorPayload colorPayload, IsSending isSending) {
     auto item = std::make_shared<OrbeluneLightMenuItem>(
         device, brightness, color, colorTemperature, power, menuWidth, std::move(menu),
         std::move(retainTarget), std::move(runPower), std::move(runCommand),
-        std::move(colorPayload));
+        std::move(colorPayload), std::move(isSending));
     item->configureControls();
     item->relayout();
     return item;
 }
 
-OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
-                                             const JsonObject* brightness, const JsonObject* color,
-                                             const JsonObject* colorTemperature,
-                                             const JsonObject* power, double menuWidth,
-                                             std::weak_ptr<StayOpenMenu> menu,
-                                             RetainTarget retainTarget, RunPower runPower,
-                                             RunCommand runCommand, ColorPayload colorPayload)
+OrbeluneLightMenuItem::OrbeluneLightMenuItem(
+    const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
+    const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
+    std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
+    RunCommand runCommand, ColorPayload colorPayload, IsSending isSending)
     : MenuItem(string(*device, "name", "Light")),
       device(device),
       brightness(sharedRecord(device, brightness)),
@@ -82,6 +80,7 @@ OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
       runPower(std::move(runPower)),
       runCommand(std::move(runCommand)),
       colorPayload(std::move(colorPayload)),
+      isSending(std::move(isSending)),
       retainTarget(std::move(retainTarget)) {
     const std::string name = title();
     containerView = std::make_shared<View>(Rect(0, 0, menuWidth, collapsedHeight));
@@ -101,6 +100,10 @@ OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
 
 std::string OrbeluneLightMenuItem::command(const SharedRecord& control) const {
     return control ? identifierText(*control, "command") : std::string();
+}
+
+bool OrbeluneLightMenuItem::sending(std::string_view control) const {
+    return isSending && isSending(*device, control);
 }
 
 void OrbeluneLightMenuItem::configureControls() {
@@ -346,27 +349,33 @@ void OrbeluneLightMenuItem::temperaturePicked(double value) {
 
 void OrbeluneLightMenuItem::update(const SharedRecord& newer) {
     device = newer;
+    // A control whose value is waiting or on its way keeps the user's: the hub's may be older.
+    // After the answer the row follows the hub again.
+    const bool brightnessSending = sending(kBrightnessControl);
+    const bool colorSending = sending(kColorControl);
+    const bool temperatureSending = sending(kColorTemperatureControl);
     // A control the newer record leaves out keeps its last form; its row parts stay.
-    auto refresh = [&newer](SharedRecord& control, std::string_view key) {
-        if (const JsonObject* found = objectMember(*newer, key); found && control) {
+    auto refresh = [&newer](SharedRecord& control, std::string_view key, bool keep) {
+        if (const JsonObject* found = objectMember(*newer, key); found && control && !keep) {
             control = sharedRecord(newer, found);
         }
     };
-    refresh(brightness, "brightness");
-    refresh(color, "color");
-    refresh(colorTemperature, "colorTemperature");
-    refresh(power, "power");
+    refresh(brightness, "brightness", brightnessSending);
+    refresh(color, "color", colorSending);
+    refresh(colorTemperature, "colorTemperature", temperatureSending);
+    refresh(power, "power", false);
 
-    if (brightnessSlider && !brightnessSlider->isTracking()) {
+    if (brightnessSlider && !brightnessSlider->isTracking() && !brightnessSending) {
         brightnessSlider->setMinValue(number(brightness, "min", 0));
         brightnessSlider->setMaxValue(number(brightness, "max", 100));
         brightnessSlider->setDoubleValue(number(brightness, "value", number(brightness, "min", 0)));
     }
     if (pickerView && !pickerView->isTracking()) {
-        if (auto* colorPicker = dynamic_cast<InlineColorPickerView*>(pickerView.get())) {
+        if (auto* colorPicker = dynamic_cast<InlineColorPickerView*>(pickerView.get());
+            colorPicker && !colorSending) {
             colorPicker->setColor(number(color, "hue", 0), number(color, "saturation", 100));
-        } else if (auto* tempPicker =
-                       dynamic_cast<InlineTemperaturePickerView*>(pickerView.get())) {
+        } else if (auto* tempPicker = dynamic_cast<InlineTemperaturePickerView*>(pickerView.get());
+                   tempPicker && !temperatureSending) {
             tempPicker->setValue(number(colorTemperature, "value",
                                         (tempPicker->minValue() + tempPicker->maxValue()) / 2));
         }
@@ -414,7 +423,11 @@ std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& dev
                                   payload);
             }
         },
-        colorPayload);
+        colorPayload,
+        [this, weak](const JsonObject& light, std::string_view control) {
+            return !weak.expired() &&
+                   sends.busy(SendKey{identifierText(light, "id"), std::string(control)});
+        });
     std::weak_ptr<OrbeluneLightMenuItem> weakItem = item;
     onDeviceUpdate([weakItem](const SharedRecord& newer) {
         if (auto current = weakItem.lock()) {

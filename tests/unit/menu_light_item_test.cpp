@@ -392,6 +392,12 @@ void pickColor(OrbeluneLightMenuItem& row) {
     driver.release({112, 28});
 }
 
+double pickedHue(const OrbeluneLightMenuItem& row) {
+    auto* picker = dynamic_cast<InlineColorPickerView*>(row.pickerView.get());
+    EXPECT_NE(picker, nullptr);
+    return picker ? picker->hue() : -1;
+}
+
 TEST_F(MenuLightItemTest, ControlsNamingOneCommandEachSendTheirOwnNewestValue) {
     menu.builder->build(*menu.root, testing::stateFromText(R"({"rooms":[{"id":"den",
         "name":"Den","devices":[{"id":"bulb","name":"Bulb","kind":"light",
@@ -422,6 +428,50 @@ TEST_F(MenuLightItemTest, ControlsNamingOneCommandEachSendTheirOwnNewestValue) {
     answer(requests()[2], 200, "{}");
     EXPECT_EQ(menu.refreshes, 2);
     EXPECT_EQ(requests().size(), 3u);
+}
+
+TEST_F(MenuLightItemTest, TheHubsOlderValuesDoNotUndoTheUsersWhileTheyAreOnTheirWay) {
+    const auto hubsOlder = testing::loadStateFixture(kFixture);
+    OrbeluneLightMenuItem& desk = light("Desk Lamp");
+    OrbeluneLightMenuItem& strip = light("Strip");
+    desk.brightnessSlider->setDoubleValue(80);
+    desk.brightnessSlider->sendAction();
+    desk.colorButton->performClick();
+    pickColor(desk);
+    strip.tempButton->performClick();
+    {
+        HostedRow hosted(strip.containerView);
+        hosted.window.makeFirstResponder(strip.pickerView.get());
+        hosted.driver().key(KeyCode::UpArrow, {}, ModifierShift);
+    }
+    ASSERT_EQ(requests().size(), 3u);
+    auto temperature = [&strip] {
+        auto* picker = dynamic_cast<InlineTemperaturePickerView*>(strip.pickerView.get());
+        EXPECT_NE(picker, nullptr);
+        return picker ? picker->value() : -1;
+    };
+    EXPECT_EQ(temperature(), 225);
+
+    // The hub's values from before the sends arrive in place: the row keeps the user's.
+    ASSERT_TRUE(menu.builder->updateRows(hubsOlder));
+    EXPECT_EQ(desk.brightnessSlider->doubleValue(), 80);
+    EXPECT_NEAR(pickedHue(desk), 90, 0.5);
+    EXPECT_EQ(temperature(), 225);
+    // The colour picker opened again shows the user's pick too.
+    desk.colorButton->performClick();
+    desk.colorButton->performClick();
+    EXPECT_NEAR(pickedHue(desk), 90, 0.5);
+
+    // Each control follows the hub again once its own answer is in.
+    answer(requests()[0], 200, "{}");
+    ASSERT_TRUE(menu.builder->updateRows(hubsOlder));
+    EXPECT_EQ(desk.brightnessSlider->doubleValue(), 40);
+    EXPECT_NEAR(pickedHue(desk), 90, 0.5);
+    answer(requests()[1], 200, "{}");
+    answer(requests()[2], 200, "{}");
+    ASSERT_TRUE(menu.builder->updateRows(hubsOlder));
+    EXPECT_EQ(pickedHue(desk), 200);
+    EXPECT_EQ(temperature(), 250);
 }
 
 }  // namespace
