@@ -221,8 +221,8 @@ void MprisPlayerModel::update(const JsonObject* state,
                               const std::optional<std::string>& localActivePlayerId) {
     hubPlayer_ = state ? mprisActivePlayer(*state, localActivePlayerId) : std::nullopt;
     player_ = hubPlayer_;
-    // A seek or volume still waiting or on its way (from here, the menu or the notch) is the
-    // user's value; the hub's may be behind it.
+    // A seek, volume or play/pause still waiting or on its way (from here, the menu or the
+    // notch) is the user's value; the hub's may be behind it.
     if (player_) {
         const std::string target = musicSendTarget(*player_);
         if (const OrderedSend* seek = sends_.newest(SendKey{target, kSeekControl})) {
@@ -230,6 +230,9 @@ void MprisPlayerModel::update(const JsonObject* state,
         }
         if (const OrderedSend* volume = sends_.newest(SendKey{target, kVolumeControl})) {
             player_ = projectedMusicPlayer(*player_, "set_volume", volume->payload);
+        }
+        if (const OrderedSend* playback = sends_.newest(SendKey{target, kPlaybackControl})) {
+            player_ = projectedMusicPlayer(*player_, playback->operation, playback->payload);
         }
     }
     show();
@@ -266,10 +269,16 @@ void MprisPlayerModel::handle(const MprisRequest& request) {
     // Show the expected effect at once: with the menu closed the next fetch may be far off.
     player_ = projectedMusicPlayer(*player_, command->action, command->payload);
     show();
+    // Moves of one control wait for the answer to the one before, so a held key or a burst of
+    // presses cannot flood the hub.
     if (command->action == "seek") {
         sendInOrder(kSeekControl, *command);
     } else if (command->action == "set_volume") {
         sendInOrder(kVolumeControl, *command);
+    } else if (command->action == "next" || command->action == "previous") {
+        sendInOrder(kTrackControl, *command);
+    } else if (command->action == "pause" || command->action == "resume") {
+        sendInOrder(kPlaybackControl, *command);
     } else {
         send(*command);
     }
@@ -288,6 +297,9 @@ void MprisPlayerModel::sendInOrder(const char* control, const MusicCommand& comm
     OrderedSend value;
     value.operation = command.action;
     value.payload = command.payload;
+    // Each press is its own step: a Next pressed while one is on its way is a second Next,
+    // never the same one again.
+    value.repeats = std::string_view(control) == kTrackControl;
     value.start = [this, alive = lifetime_.weak(), command,
                    player = *player_](OrderedSend::Done done) {
         // A waiting value goes to the player it was meant for, but not once the desktop
