@@ -74,20 +74,20 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     setStatusItemIcon();
 
-    notchPlayer_ = std::make_unique<NotchPlayerController>(*client_);
+    notchPlayer_ = std::make_unique<NotchPlayerController>(*client_, sends_);
 
     if (MprisService* mpris = services.mpris) {
         if (mpris->available()) {
             mprisPlayer_ = std::make_unique<MprisPlayerModel>(
                 // A press of a media key is answered at once, even with the menu closed.
-                *mpris, *client_, weakly([](AppDelegate& d) { d.refresh(true); }));
+                *mpris, *client_, sends_, weakly([](AppDelegate& d) { d.refresh(true); }));
         } else {
             diagnostics().event("mpris_unavailable");
         }
     }
 
     builder_ = std::make_unique<MenuBuilder>(
-        kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_,
+        kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_, sends_,
         weakly([](AppDelegate& d) { d.openDashboard(); }),
         weakly([](AppDelegate& d) { d.openSettings(); }),
         weakly([](AppDelegate& d) { d.refresh(false); }), weakly([](AppDelegate& d) { d.quit(); }));

@@ -8,6 +8,7 @@
 #include "app/MenuRefreshGate.h"
 #include "hub/MacControlStateStreamClient.h"
 #include "hub/OrbeluneClient.h"
+#include "hub/OrderedSends.h"
 #include "platform/Lifetime.h"
 #include "platform/Observers.h"
 #include "platform/RunLoop.h"
@@ -53,6 +54,7 @@ class AppDelegate final : public ApplicationDelegate,
     const std::shared_ptr<StatusItem>& statusItem() const { return statusItem_; }
     const std::shared_ptr<StayOpenMenu>& menu() const { return menu_; }
     const OrbeluneClient& client() const { return *client_; }
+    const OrderedSends& orderedSends() const { return sends_; }
     const MenuRefreshGate& refreshGate() const { return refreshGate_; }
     const std::optional<std::string>& lastStructureSignature() const {
         return lastStructureSignature_;
@@ -97,6 +99,9 @@ class AppDelegate final : public ApplicationDelegate,
     std::shared_ptr<StatusItem> statusItem_;
     std::shared_ptr<StayOpenMenu> menu_;
     std::unique_ptr<OrbeluneClient> client_;
+    /// The one line of ordered sends per target and control, shared by the menu, the notch
+    /// player and the media controls; it outlives all three.
+    OrderedSends sends_;
     std::unique_ptr<MenuBuilder> builder_;
     std::unique_ptr<MacControlStateStreamClient> stateStreamClient_;
     std::unique_ptr<NotchPlayerController> notchPlayer_;

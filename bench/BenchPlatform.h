@@ -55,7 +55,8 @@ struct BenchMenu {
     BenchPlatform platform;
     OrbeluneClient client{platform.environment, platform.http, platform.loop};
     std::shared_ptr<StayOpenMenu> menu = StayOpenMenu::make();
-    MenuBuilder builder{MenuBuilder::kRowWidth, menu, client, [] {}, [] {}, [] {}, [] {}};
+    OrderedSends sends;
+    MenuBuilder builder{MenuBuilder::kRowWidth, menu, client, sends, [] {}, [] {}, [] {}, [] {}};
 };
 
 }  // namespace corvix

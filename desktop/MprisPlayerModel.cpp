@@ -204,8 +204,8 @@ std::optional<MusicCommand> mprisCommand(const JsonObject& player, const MprisRe
 }
 
 MprisPlayerModel::MprisPlayerModel(MprisService& service, const OrbeluneClient& client,
-                                   std::function<void()> refresh)
-    : service_(service), client_(client), refresh_(std::move(refresh)) {
+                                   OrderedSends& sends, std::function<void()> refresh)
+    : service_(service), client_(client), sends_(sends), refresh_(std::move(refresh)) {
     service_.setRequestHandler([this, alive = lifetime_.weak()](const MprisRequest& request) {
         if (!alive.expired()) {
             handle(request);
@@ -221,11 +221,18 @@ void MprisPlayerModel::update(const JsonObject* state,
                               const std::optional<std::string>& localActivePlayerId) {
     hubPlayer_ = state ? mprisActivePlayer(*state, localActivePlayerId) : std::nullopt;
     player_ = hubPlayer_;
-    // A seek or volume still on its way is the user's value; the hub's may be behind it.
-    for (const auto& [action, sequence] : sequences_.all()) {
-        if (player_ && sequence->busy()) {
-            player_ = projectedMusicPlayer(*player_, action,
-                                           sequence->waiting.value_or(sequence->sending));
+    // A seek, volume or play/pause still waiting or on its way (from here, the menu or the
+    // notch) is the user's value; the hub's may be behind it.
+    if (player_) {
+        const std::string target = musicSendTarget(*player_);
+        if (const OrderedSend* seek = sends_.newest(SendKey{target, kSeekControl})) {
+            player_ = projectedMusicPlayer(*player_, "seek", seek->payload);
+        }
+        if (const OrderedSend* volume = sends_.newest(SendKey{target, kVolumeControl})) {
+            player_ = projectedMusicPlayer(*player_, "set_volume", volume->payload);
+        }
+        if (const OrderedSend* playback = sends_.newest(SendKey{target, kPlaybackControl})) {
+            player_ = projectedMusicPlayer(*player_, playback->operation, playback->payload);
         }
     }
     show();
@@ -262,8 +269,16 @@ void MprisPlayerModel::handle(const MprisRequest& request) {
     // Show the expected effect at once: with the menu closed the next fetch may be far off.
     player_ = projectedMusicPlayer(*player_, command->action, command->payload);
     show();
-    if (command->action == "seek" || command->action == "set_volume") {
-        sendInOrder(*command);
+    // Moves of one control wait for the answer to the one before, so a held key or a burst of
+    // presses cannot flood the hub.
+    if (command->action == "seek") {
+        sendInOrder(kSeekControl, *command);
+    } else if (command->action == "set_volume") {
+        sendInOrder(kVolumeControl, *command);
+    } else if (command->action == "next" || command->action == "previous") {
+        sendInOrder(kTrackControl, *command);
+    } else if (command->action == "pause" || command->action == "resume") {
+        sendInOrder(kPlaybackControl, *command);
     } else {
         send(*command);
     }
@@ -278,21 +293,29 @@ void MprisPlayerModel::send(const MusicCommand& command) {
                             });
 }
 
-void MprisPlayerModel::sendInOrder(const MusicCommand& command) {
-    auto send = [this, alive = lifetime_.weak(), action = command.action](
-                    const JsonObject& payload, std::function<void(Result<void>)> done) {
+void MprisPlayerModel::sendInOrder(const char* control, const MusicCommand& command) {
+    OrderedSend value;
+    value.operation = command.action;
+    value.payload = command.payload;
+    // Each press is its own step: a Next pressed while one is on its way is a second Next,
+    // never the same one again.
+    value.repeats = std::string_view(control) == kTrackControl;
+    value.start = [this, alive = lifetime_.weak(), command,
+                   player = *player_](OrderedSend::Done done) {
+        // A waiting value goes to the player it was meant for, but not once the desktop
+        // shows no player at all.
         if (alive.expired() || !player_) {
             return false;
         }
-        client_.runMusicCommand(action, *player_, payload, std::move(done));
+        client_.runMusicCommand(command.action, player, command.payload, std::move(done));
         return true;
     };
-    corvix::sendInOrder(sequences_.of(command.action), command.payload, send,
-                        [this, alive = lifetime_.weak()](Result<void> result) {
-                            if (!alive.expired()) {
-                                finished(result);
-                            }
-                        });
+    value.outcome = [this, alive = lifetime_.weak()](Result<void> result) {
+        if (!alive.expired()) {
+            finished(result);
+        }
+    };
+    sends_.send(SendKey{musicSendTarget(*player_), control}, std::move(value));
 }
 
 void MprisPlayerModel::finished(const Result<void>& result) {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "hub/CommandSequence.h"
+#include "hub/OrderedSends.h"
 #include "platform/Lifetime.h"
 #include "platform/MprisService.h"
 #include "platform/Result.h"
@@ -44,8 +44,9 @@ inline constexpr std::int64_t kMprisSeekToleranceUs = 1'000'000;
 /// through the menu's music commands. Main thread only.
 class MprisPlayerModel {
   public:
-    /// `refresh` asks for fresh state after a command, as the menu's commands do.
-    MprisPlayerModel(MprisService& service, const OrbeluneClient& client,
+    /// `refresh` asks for fresh state after a command, as the menu's commands do. `sends` is
+    /// the application's, shared with the menu and the notch player.
+    MprisPlayerModel(MprisService& service, const OrbeluneClient& client, OrderedSends& sends,
                      std::function<void()> refresh);
     MprisPlayerModel(const MprisPlayerModel&) = delete;
     MprisPlayerModel& operator=(const MprisPlayerModel&) = delete;
@@ -63,18 +64,19 @@ class MprisPlayerModel {
     /// Publishes `player_`, telling the desktop of a position jump on the same track.
     void show();
     void send(const MusicCommand& command);
-    /// One at a time per action, the newest waiting, as the menu's sliders send.
-    void sendInOrder(const MusicCommand& command);
+    /// One at a time per control of the player, the newest waiting, as the menu's sliders
+    /// send.
+    void sendInOrder(const char* control, const MusicCommand& command);
     void finished(const Result<void>& result);
 
     MprisService& service_;
     const OrbeluneClient& client_;
+    OrderedSends& sends_;
     std::function<void()> refresh_;
     /// The hub's own record from the last fetch, to go back to when a command fails.
     std::optional<JsonObject> hubPlayer_;
     std::optional<JsonObject> player_;
     std::optional<MprisSnapshot> shown_;
-    CommandSequences sequences_;
     Lifetime lifetime_;
 };
 

@@ -414,10 +414,9 @@ std::shared_ptr<MenuItem> MenuBuilder::sliderItem(std::string_view title, const 
     };
     show(device, control);
 
-    auto sequence = std::make_shared<CommandSequence>();
     const std::string key(payloadKey);
     const auto weak = lifetime_.weak();
-    slider->setTarget(retainTarget([this, weak, weakSlider, weakLabel, live, sequence, key] {
+    slider->setTarget(retainTarget([this, weak, weakSlider, weakLabel, live, key] {
         auto s = weakSlider.lock();
         auto label = weakLabel.lock();
         if (weak.expired() || !s || !label) {
@@ -433,16 +432,17 @@ std::shared_ptr<MenuItem> MenuBuilder::sliderItem(std::string_view title, const 
         payload["level"] = *v;
         payload["value"] = *v;
         payload["percent"] = *v;
-        runCommandInOrder(sequence, live->deviceId, live->command, std::move(payload));
+        runCommandInOrder(live->deviceId, key, live->command, std::move(payload));
     }));
     view->addSubview(slider);
     view->addSubview(valueLabel);
 
-    onDeviceUpdate([weakSlider, sequence, show](const SharedRecord& newer) {
+    onDeviceUpdate([this, weak, weakSlider, show, key](const SharedRecord& newer) {
         auto s = weakSlider.lock();
         const JsonObject* newerControl = objectMember(*newer, "brightness");
         // A held slider and one whose sends are still on their way show the user's value.
-        if (!s || !newerControl || s->isTracking() || sequence->busy()) {
+        if (weak.expired() || !s || !newerControl || s->isTracking() ||
+            sends.busy(SendKey{identifierText(*newer, "id"), key})) {
             return;
         }
         show(*newer, *newerControl);
@@ -464,17 +464,16 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
     }
 
     SegmentedControl* modeControl = nullptr;
-    auto modeSequence = std::make_shared<CommandSequence>();
     const std::vector<std::string> modes = stringArray(*climate, "modes");
     const std::optional<std::string> modeCommand = climateCommand(*climate, "modeCommand");
     if (!modes.empty() && modeCommand) {
         std::function<void(const std::string&)> action;
         if (!modeCommand->empty()) {
             const auto weak = lifetime_.weak();
-            action = [this, weak, modeSequence, deviceId,
-                      command = *modeCommand](const std::string& mode) {
+            action = [this, weak, deviceId, command = *modeCommand](const std::string& mode) {
                 if (!weak.expired()) {
-                    runCommandInOrder(modeSequence, deviceId, command, JsonObject{{"mode", mode}});
+                    runCommandInOrder(deviceId, kClimateModeControl, command,
+                                      JsonObject{{"mode", mode}});
                 }
             };
         }
@@ -485,15 +484,13 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
 
     StayOpenStepper* stepper = nullptr;
     TextField* stepperLabel = nullptr;
-    auto targetSequence = std::make_shared<CommandSequence>();
     if (const auto targetCommand = climateCommand(*climate, "targetCommand")) {
         std::function<void(double)> action;
         if (!targetCommand->empty()) {
             const auto weak = lifetime_.weak();
-            action = [this, weak, targetSequence, deviceId,
-                      command = *targetCommand](double temperature) {
+            action = [this, weak, deviceId, command = *targetCommand](double temperature) {
                 if (!weak.expired()) {
-                    runCommandInOrder(targetSequence, deviceId, command,
+                    runCommandInOrder(deviceId, kClimateTargetControl, command,
                                       JsonObject{{"temperature", temperature}});
                 }
             };
@@ -514,12 +511,13 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
     std::weak_ptr<TextField> weakStepperLabel =
         stepperLabel ? std::static_pointer_cast<TextField>(stepperLabel->shared_from_this())
                      : nullptr;
-    onDeviceUpdate([weakSummary, weakMode, weakStepper, weakStepperLabel, modeSequence,
-                    targetSequence, modes](const SharedRecord& newer) {
+    onDeviceUpdate([this, weak = lifetime_.weak(), weakSummary, weakMode, weakStepper,
+                    weakStepperLabel, modes](const SharedRecord& newer) {
         const JsonObject* newerClimate = objectMember(*newer, "climate");
-        if (!newerClimate) {
+        if (weak.expired() || !newerClimate) {
             return;
         }
+        const std::string id = identifierText(*newer, "id");
         if (auto summary = weakSummary.lock()) {
             const std::string text = climateSummary(*newerClimate);
             summary->setHidden(text.empty());
@@ -527,7 +525,8 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
                 summary->setTitle(text);
             }
         }
-        if (auto mode = weakMode.lock(); mode && !mode->isTracking() && !modeSequence->busy()) {
+        if (auto mode = weakMode.lock();
+            mode && !mode->isTracking() && !sends.busy(SendKey{id, kClimateModeControl})) {
             const std::string selected = asciiLowercased(identifierText(*newerClimate, "mode"));
             int index = -1;
             for (int i = 0; i < mode->segmentCount(); ++i) {
@@ -540,7 +539,7 @@ void MenuBuilder::addClimate(const JsonObject& device, StayOpenMenu& submenu) {
         }
         auto s = weakStepper.lock();
         auto label = weakStepperLabel.lock();
-        if (s && label && !s->isTracking() && !targetSequence->busy()) {
+        if (s && label && !s->isTracking() && !sends.busy(SendKey{id, kClimateTargetControl})) {
             s->setDoubleValue(climateTarget(*newerClimate));
             label->setStringValue(formatNumber(s->doubleValue()));
         }
@@ -764,21 +763,24 @@ void MenuBuilder::runCommandObject(const JsonObject& record, const JsonObject& d
     client.runCommand(deviceId, key, JsonObject{}, commandOutcome(std::move(setBack)));
 }
 
-void MenuBuilder::runCommandInOrder(const std::shared_ptr<CommandSequence>& sequence,
-                                    const std::string& deviceId, const std::string& command,
-                                    JsonObject payload) {
+void MenuBuilder::runCommandInOrder(const std::string& deviceId, std::string_view control,
+                                    const std::string& command, JsonObject payload) {
     if (deviceId.empty() || command.empty()) {
         return;
     }
-    auto send = [this, weak = lifetime_.weak(), deviceId, command](
-                    const JsonObject& value, std::function<void(Result<void>)> done) {
+    OrderedSend value;
+    value.operation = command;
+    value.payload = std::move(payload);
+    value.start = [this, weak = lifetime_.weak(), deviceId, command,
+                   payload = value.payload](OrderedSend::Done done) {
         if (weak.expired()) {
             return false;
         }
-        client.runCommand(deviceId, command, value, std::move(done));
+        client.runCommand(deviceId, command, payload, std::move(done));
         return true;
     };
-    if (!sendInOrder(sequence, payload, send, commandOutcome())) {
+    value.outcome = commandOutcome();
+    if (!sends.send(SendKey{deviceId, std::string(control)}, std::move(value))) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
     }
 }

@@ -106,12 +106,13 @@ std::string sensorSummaryText(const std::vector<double>& temperatures,
 }
 
 MenuBuilder::MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu,
-                         const OrbeluneClient& client, std::function<void()> openDashboard,
-                         std::function<void()> openSettings, std::function<void()> refresh,
-                         std::function<void()> quit)
+                         const OrbeluneClient& client, OrderedSends& sends,
+                         std::function<void()> openDashboard, std::function<void()> openSettings,
+                         std::function<void()> refresh, std::function<void()> quit)
     : width(width),
       menu(std::move(menu)),
       client(client),
+      sends(sends),
       openDashboard(std::move(openDashboard)),
       openSettings(std::move(openSettings)),
       refresh(std::move(refresh)),

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hub/CommandSequence.h"
+#include "hub/OrderedSends.h"
 #include "images/MusicArtwork.h"
 #include "menu/StayOpenMenu.h"
 #include "platform/Lifetime.h"
@@ -43,9 +43,11 @@ class MenuBuilder {
     /// The width in points of every custom row.
     static constexpr double kRowWidth = 326;
 
+    /// `sends` is the application's, shared with the notch player and the media controls.
     MenuBuilder(double width, std::weak_ptr<StayOpenMenu> menu, const OrbeluneClient& client,
-                std::function<void()> openDashboard, std::function<void()> openSettings,
-                std::function<void()> refresh, std::function<void()> quit);
+                OrderedSends& sends, std::function<void()> openDashboard,
+                std::function<void()> openSettings, std::function<void()> refresh,
+                std::function<void()> quit);
     MenuBuilder(const MenuBuilder&) = delete;
     MenuBuilder& operator=(const MenuBuilder&) = delete;
 
@@ -99,6 +101,8 @@ class MenuBuilder {
     const double width;
     const std::weak_ptr<StayOpenMenu> menu;
     const OrbeluneClient& client;
+    /// The ordered sends of the sliders, pickers and steppers; they outlive every menu.
+    OrderedSends& sends;
     const std::function<void()> openDashboard;
     const std::function<void()> openSettings;
     const std::function<void()> refresh;
@@ -174,10 +178,10 @@ class MenuBuilder {
     /// it fails or nothing could be sent.
     void runCommandObject(const JsonObject& record, const JsonObject& device,
                           std::function<void()> setBack = {});
-    /// `runCommand` through `sequence`, so a control's commands reach the hub in order.
-    void runCommandInOrder(const std::shared_ptr<CommandSequence>& sequence,
-                           const std::string& deviceId, const std::string& command,
-                           JsonObject payload);
+    /// `runCommand` through the ordered sends of `control` of the device, so the values the
+    /// user gives it reach the hub in order.
+    void runCommandInOrder(const std::string& deviceId, std::string_view control,
+                           const std::string& command, JsonObject payload);
 
     // Hooks of the sections built elsewhere.
 
@@ -259,9 +263,10 @@ class MenuBuilder {
     void onRecordUpdate(const RecordLocator& locate, const JsonObject& record, RecordUpdate update);
 
   private:
-    /// A music command through the sequence of its action, so slider sends land in order.
-    void runMusicCommandInOrder(const std::string& action, const JsonObject& player,
-                                JsonObject payload);
+    /// A music command through the ordered sends of `control` of `player`, so slider sends
+    /// land in order.
+    void runMusicCommandInOrder(std::string_view control, const std::string& action,
+                                const JsonObject& player, JsonObject payload);
     /// What a music command's answer leads to: a refresh, after an alert for a real failure.
     std::function<void(Result<void>)> musicOutcome();
     /// Forgets the chosen output once the hub itself names it active.
@@ -290,8 +295,6 @@ class MenuBuilder {
 
     /// The device whose rows are being added, and how to find it in newer documents.
     RecordLocator deviceLocator_;
-    /// One per music action ("seek", "set_volume"); they outlive the rows that rebuilds replace.
-    CommandSequences musicSequences_;
     /// The current menu's Playlists entry and the player its rows start playlists on.
     std::weak_ptr<MenuItem> musicPlaylistsEntry_;
     JsonObject musicPlaylistsTarget_;

@@ -373,20 +373,20 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTimelineItem(const JsonObject& activ
         const JsonObject player = activeMusicPlayer.value_or(active);
         const JsonObject payload{{"positionMs", target}};
         projectMusicCommand("seek", player, payload);
-        runMusicCommandInOrder("seek", player, payload);
+        runMusicCommandInOrder(kSeekControl, "seek", player, payload);
     }));
     view->addSubview(slider);
     view->addSubview(durationLabel);
 
-    const auto sequence = musicSequences_.of("seek");
     playbackUpdateHandlers.push_back([weakSlider, weakPosition = weakOf(positionLabel),
                                       weakDuration = weakOf(durationLabel),
-                                      sequence](const JsonObject& newer) {
+                                      this](const JsonObject& newer) {
         auto s = weakSlider.lock();
         auto p = weakPosition.lock();
         auto d = weakDuration.lock();
         // A held slider and one whose seek is on its way show the user's position.
-        if (!s || !p || !d || s->isTracking() || sequence->busy()) {
+        if (!s || !p || !d || s->isTracking() ||
+            sends.busy(SendKey{musicSendTarget(newer), kSeekControl})) {
             return;
         }
         const double newDuration = musicDurationMs(newer);
@@ -541,16 +541,16 @@ std::shared_ptr<MenuItem> MenuBuilder::musicVolumeItem(const JsonObject& active)
         const JsonObject player = activeMusicPlayer.value_or(active);
         const JsonObject payload{{"volume", value}};
         projectMusicCommand("set_volume", player, payload);
-        runMusicCommandInOrder("set_volume", player, payload);
+        runMusicCommandInOrder(kVolumeControl, "set_volume", player, payload);
     }));
     view->addSubview(slider);
     view->addSubview(valueLabel);
 
-    const auto sequence = musicSequences_.of("set_volume");
-    playbackUpdateHandlers.push_back([weakSlider, weakLabel, sequence](const JsonObject& newer) {
+    playbackUpdateHandlers.push_back([this, weakSlider, weakLabel](const JsonObject& newer) {
         auto s = weakSlider.lock();
         auto label = weakLabel.lock();
-        if (!s || !label || s->isTracking() || sequence->busy()) {
+        if (!s || !label || s->isTracking() ||
+            sends.busy(SendKey{musicSendTarget(newer), kVolumeControl})) {
             return;
         }
         s->setDoubleValue(musicVolume(newer));
@@ -594,17 +594,22 @@ void MenuBuilder::runMusicCommand(std::string_view action, const JsonObject& pla
     client.runMusicCommand(action, player, payload, musicOutcome());
 }
 
-void MenuBuilder::runMusicCommandInOrder(const std::string& action, const JsonObject& player,
-                                         JsonObject payload) {
-    auto send = [this, weak = lifetime_.weak(), action, player](
-                    const JsonObject& value, std::function<void(Result<void>)> done) {
+void MenuBuilder::runMusicCommandInOrder(std::string_view control, const std::string& action,
+                                         const JsonObject& player, JsonObject payload) {
+    OrderedSend value;
+    value.operation = action;
+    value.payload = std::move(payload);
+    // The value goes to the player it was set on, whichever the menu shows when it leaves.
+    value.start = [this, weak = lifetime_.weak(), action, player,
+                   payload = value.payload](OrderedSend::Done done) {
         if (weak.expired()) {
             return false;
         }
-        client.runMusicCommand(action, player, value, std::move(done));
+        client.runMusicCommand(action, player, payload, std::move(done));
         return true;
     };
-    if (!sendInOrder(musicSequences_.of(action), payload, send, musicOutcome())) {
+    value.outcome = musicOutcome();
+    if (!sends.send(SendKey{musicSendTarget(player), std::string(control)}, std::move(value))) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
     }
 }

@@ -9,6 +9,7 @@
 
 #include "controls/InlineColorControls.h"
 #include "controls/OrbeluneToggleSwitch.h"
+#include "hub/OrderedSends.h"
 #include "menu/MenuBuilder.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Symbols.h"
@@ -53,23 +54,21 @@ std::shared_ptr<OrbeluneLightMenuItem> OrbeluneLightMenuItem::make(
     const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
     const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
     std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
-    RunCommand runCommand, ColorPayload colorPayload) {
+    RunCommand runCommand, ColorPayload colorPayload, IsSending isSending) {
     auto item = std::make_shared<OrbeluneLightMenuItem>(
         device, brightness, color, colorTemperature, power, menuWidth, std::move(menu),
         std::move(retainTarget), std::move(runPower), std::move(runCommand),
-        std::move(colorPayload));
+        std::move(colorPayload), std::move(isSending));
     item->configureControls();
     item->relayout();
     return item;
 }
 
-OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
-                                             const JsonObject* brightness, const JsonObject* color,
-                                             const JsonObject* colorTemperature,
-                                             const JsonObject* power, double menuWidth,
-                                             std::weak_ptr<StayOpenMenu> menu,
-                                             RetainTarget retainTarget, RunPower runPower,
-                                             RunCommand runCommand, ColorPayload colorPayload)
+OrbeluneLightMenuItem::OrbeluneLightMenuItem(
+    const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
+    const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
+    std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
+    RunCommand runCommand, ColorPayload colorPayload, IsSending isSending)
     : MenuItem(string(*device, "name", "Light")),
       device(device),
       brightness(sharedRecord(device, brightness)),
@@ -81,6 +80,7 @@ OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
       runPower(std::move(runPower)),
       runCommand(std::move(runCommand)),
       colorPayload(std::move(colorPayload)),
+      isSending(std::move(isSending)),
       retainTarget(std::move(retainTarget)) {
     const std::string name = title();
     containerView = std::make_shared<View>(Rect(0, 0, menuWidth, collapsedHeight));
@@ -100,6 +100,10 @@ OrbeluneLightMenuItem::OrbeluneLightMenuItem(const SharedRecord& device,
 
 std::string OrbeluneLightMenuItem::command(const SharedRecord& control) const {
     return control ? identifierText(*control, "command") : std::string();
+}
+
+bool OrbeluneLightMenuItem::sending(std::string_view control) const {
+    return isSending && isSending(*device, control);
 }
 
 void OrbeluneLightMenuItem::configureControls() {
@@ -298,7 +302,7 @@ void OrbeluneLightMenuItem::brightnessChanged() {
     const std::string name = command(brightness);
     if (runCommand && !name.empty()) {
         runCommand(
-            *device, name,
+            *device, kBrightnessControl, name,
             JsonObject{
                 {"brightness", *level}, {"level", *level}, {"value", *level}, {"percent", *level}});
     }
@@ -322,7 +326,7 @@ void OrbeluneLightMenuItem::colorPicked(double hue, double saturation, bool isFi
     // The row opens the picker on the value it asked for until the hub tells otherwise.
     color = edited(color, {{"hue", h * 360}, {"saturation", s * 100}});
     if (runCommand && colorPayload) {
-        runCommand(*device, name, colorPayload(Color::hsb(h, s, 1, 1)));
+        runCommand(*device, kColorControl, name, colorPayload(Color::hsb(h, s, 1, 1)));
     }
 }
 
@@ -334,7 +338,7 @@ void OrbeluneLightMenuItem::temperaturePicked(double value) {
     }
     colorTemperature = edited(colorTemperature, {{"value", *mireds}});
     if (runCommand) {
-        runCommand(*device, name,
+        runCommand(*device, kColorTemperatureControl, name,
                    JsonObject{{"ct", *mireds},
                               {"colorTemp", *mireds},
                               {"colorTemperature", *mireds},
@@ -345,27 +349,33 @@ void OrbeluneLightMenuItem::temperaturePicked(double value) {
 
 void OrbeluneLightMenuItem::update(const SharedRecord& newer) {
     device = newer;
+    // A control whose value is waiting or on its way keeps the user's: the hub's may be older.
+    // After the answer the row follows the hub again.
+    const bool brightnessSending = sending(kBrightnessControl);
+    const bool colorSending = sending(kColorControl);
+    const bool temperatureSending = sending(kColorTemperatureControl);
     // A control the newer record leaves out keeps its last form; its row parts stay.
-    auto refresh = [&newer](SharedRecord& control, std::string_view key) {
-        if (const JsonObject* found = objectMember(*newer, key); found && control) {
+    auto refresh = [&newer](SharedRecord& control, std::string_view key, bool keep) {
+        if (const JsonObject* found = objectMember(*newer, key); found && control && !keep) {
             control = sharedRecord(newer, found);
         }
     };
-    refresh(brightness, "brightness");
-    refresh(color, "color");
-    refresh(colorTemperature, "colorTemperature");
-    refresh(power, "power");
+    refresh(brightness, "brightness", brightnessSending);
+    refresh(color, "color", colorSending);
+    refresh(colorTemperature, "colorTemperature", temperatureSending);
+    refresh(power, "power", false);
 
-    if (brightnessSlider && !brightnessSlider->isTracking()) {
+    if (brightnessSlider && !brightnessSlider->isTracking() && !brightnessSending) {
         brightnessSlider->setMinValue(number(brightness, "min", 0));
         brightnessSlider->setMaxValue(number(brightness, "max", 100));
         brightnessSlider->setDoubleValue(number(brightness, "value", number(brightness, "min", 0)));
     }
     if (pickerView && !pickerView->isTracking()) {
-        if (auto* colorPicker = dynamic_cast<InlineColorPickerView*>(pickerView.get())) {
+        if (auto* colorPicker = dynamic_cast<InlineColorPickerView*>(pickerView.get());
+            colorPicker && !colorSending) {
             colorPicker->setColor(number(color, "hue", 0), number(color, "saturation", 100));
-        } else if (auto* tempPicker =
-                       dynamic_cast<InlineTemperaturePickerView*>(pickerView.get())) {
+        } else if (auto* tempPicker = dynamic_cast<InlineTemperaturePickerView*>(pickerView.get());
+                   tempPicker && !temperatureSending) {
             tempPicker->setValue(number(colorTemperature, "value",
                                         (tempPicker->minValue() + tempPicker->maxValue()) / 2));
         }
@@ -390,8 +400,6 @@ void OrbeluneLightMenuItem::update(const SharedRecord& newer) {
 std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& device,
                                                          StayOpenMenu&) {
     const auto weak = lifetime_.weak();
-    // Each command of the light keeps its values in order on their way to the hub.
-    auto sequences = std::make_shared<CommandSequences>();
     auto item = OrbeluneLightMenuItem::make(
         device, objectMember(*device, "brightness"), objectMember(*device, "color"),
         objectMember(*device, "colorTemperature"), objectMember(*device, "power"), width, menu,
@@ -407,15 +415,19 @@ std::shared_ptr<MenuItem> MenuBuilder::makeLightMenuItem(const SharedRecord& dev
                 runPower(light, power, desired, control, std::move(didSetBack));
             }
         },
-        [this, weak, sequences](const JsonObject& light, std::string_view command,
-                                const JsonObject& payload) {
-            if (weak.expired()) {
-                return;
+        // Each control of the light keeps its values in order on their way to the hub.
+        [this, weak](const JsonObject& light, std::string_view control, std::string_view command,
+                     const JsonObject& payload) {
+            if (!weak.expired()) {
+                runCommandInOrder(identifierText(light, "id"), control, std::string(command),
+                                  payload);
             }
-            runCommandInOrder(sequences->of(command), identifierText(light, "id"),
-                              std::string(command), payload);
         },
-        colorPayload);
+        colorPayload,
+        [this, weak](const JsonObject& light, std::string_view control) {
+            return !weak.expired() &&
+                   sends.busy(SendKey{identifierText(light, "id"), std::string(control)});
+        });
     std::weak_ptr<OrbeluneLightMenuItem> weakItem = item;
     onDeviceUpdate([weakItem](const SharedRecord& newer) {
         if (auto current = weakItem.lock()) {

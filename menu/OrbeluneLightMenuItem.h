@@ -31,8 +31,12 @@ class OrbeluneLightMenuItem : public MenuItem {
     using RunPower = std::function<void(const JsonObject& device, const JsonObject& power,
                                         bool desired, std::weak_ptr<OrbeluneToggleSwitch> control,
                                         std::function<void()> didSetBack)>;
-    using RunCommand = std::function<void(const JsonObject& device, std::string_view command,
-                                          const JsonObject& payload)>;
+    /// Sends a value of one of the light's controls (`kBrightnessControl`, `kColorControl`,
+    /// `kColorTemperatureControl`) as the device command `command`.
+    using RunCommand = std::function<void(const JsonObject& device, std::string_view control,
+                                          std::string_view command, const JsonObject& payload)>;
+    /// Whether a value of the light's `control` is waiting or on its way to the hub.
+    using IsSending = std::function<bool(const JsonObject& device, std::string_view control)>;
     using ColorPayload = std::function<JsonObject(const Color&)>;
 
     enum class ExpandedMode { none, color, temp };
@@ -44,14 +48,15 @@ class OrbeluneLightMenuItem : public MenuItem {
         const SharedRecord& device, const JsonObject* brightness, const JsonObject* color,
         const JsonObject* colorTemperature, const JsonObject* power, double menuWidth,
         std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget, RunPower runPower,
-        RunCommand runCommand, ColorPayload colorPayload);
+        RunCommand runCommand, ColorPayload colorPayload, IsSending isSending);
 
     /// Creates the optional controls and wires every action.
     void configureControls();
     /// Applies the power state and the open picker to the row, then tells the menu the item
     /// changed so an open menu re-measures it.
     void relayout();
-    /// Shows a newer record of the same light; controls the user is holding keep their value.
+    /// Shows a newer record of the same light; controls the user is holding, and those whose
+    /// value is still on its way to the hub, keep their value.
     void update(const SharedRecord& newer);
 
     static constexpr double collapsedHeight = 34;
@@ -66,6 +71,7 @@ class OrbeluneLightMenuItem : public MenuItem {
     const RunPower runPower;
     const RunCommand runCommand;
     const ColorPayload colorPayload;
+    const IsSending isSending;
     const RetainTarget retainTarget;
     std::shared_ptr<View> containerView;
     std::shared_ptr<ImageView> iconView;
@@ -82,10 +88,12 @@ class OrbeluneLightMenuItem : public MenuItem {
                           const JsonObject* color, const JsonObject* colorTemperature,
                           const JsonObject* power, double menuWidth,
                           std::weak_ptr<StayOpenMenu> menu, RetainTarget retainTarget,
-                          RunPower runPower, RunCommand runCommand, ColorPayload colorPayload);
+                          RunPower runPower, RunCommand runCommand, ColorPayload colorPayload,
+                          IsSending isSending);
 
   private:
     std::string command(const SharedRecord& control) const;
+    bool sending(std::string_view control) const;
     void powerChanged();
     void brightnessChanged();
     void toggleMode(ExpandedMode mode);

@@ -41,8 +41,8 @@ double durationMs(const JsonObject& player) {
 
 }  // namespace
 
-NotchPlayerController::NotchPlayerController(const OrbeluneClient& client)
-    : client_(client), artwork_(client, [this] {
+NotchPlayerController::NotchPlayerController(const OrbeluneClient& client, OrderedSends& sends)
+    : client_(client), sends_(sends), artwork_(client, [this] {
           // The loader dies with the controller, so `this` is alive whenever it calls.
           refreshContent();
       }) {
@@ -182,11 +182,12 @@ void NotchPlayerController::showExpandedView() {
         card.onNext = guarded([this] { sendCommand("next", {}); });
         card.onSeek = guarded([this](double fraction) {
             if (player_) {
-                sendSequenced("seek", JsonObject{{"positionMs", fraction * durationMs(*player_)}});
+                sendSequenced(kSeekControl, "seek",
+                              JsonObject{{"positionMs", fraction * durationMs(*player_)}});
             }
         });
         card.onVolume = guarded([this](double fraction) {
-            sendSequenced("setVolume", JsonObject{{"volume", fraction * 100}});
+            sendSequenced(kVolumeControl, "setVolume", JsonObject{{"volume", fraction * 100}});
         });
         card.onHoverEnter = guarded([this] { cancelTimer(collapseTimer_); });
         card.onHoverExit = guarded([this] { restartCollapseTimer(); });
@@ -402,22 +403,25 @@ void NotchPlayerController::sendCommand(const std::string& action, JsonObject pa
     client_.runMusicCommand(action, *player_, payload, [](Result<void>) {});
 }
 
-void NotchPlayerController::sendSequenced(const std::string& action, JsonObject payload) {
+void NotchPlayerController::sendSequenced(const char* control, const std::string& action,
+                                          JsonObject payload) {
     if (!player_) {
         return;
     }
-    // Results are not shown: the next state document tells the truth.
-    sendInOrder(
-        sequences_.of(action), payload,
-        [weak = lifetime_.weak(), this, action](const JsonObject& value,
-                                                std::function<void(Result<void>)> done) {
-            if (weak.expired() || !player_) {
-                return false;
-            }
-            client_.runMusicCommand(action, *player_, value, std::move(done));
-            return true;
-        },
-        nullptr);
+    // Results are not shown: the next state document tells the truth. The value goes to the
+    // player it was set on, even when the card shows another one by the time it leaves.
+    OrderedSend value;
+    value.operation = action;
+    value.payload = std::move(payload);
+    value.start = [weak = lifetime_.weak(), this, action, player = *player_,
+                   payload = value.payload](OrderedSend::Done done) {
+        if (weak.expired()) {
+            return false;
+        }
+        client_.runMusicCommand(action, player, payload, std::move(done));
+        return true;
+    };
+    sends_.send(SendKey{musicSendTarget(*player_), control}, std::move(value));
 }
 
 void NotchPlayerController::launchSource(const std::string& key) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "hub/CommandSequence.h"
+#include "hub/OrderedSends.h"
 #include "images/MusicArtwork.h"
 #include "notch/NotchCompactView.h"
 #include "notch/PlayerCardView.h"
@@ -38,7 +38,8 @@ class NotchPlayerController {
     /// Without a camera housing the strip sits this far below the screen's top.
     static constexpr double kTopMargin = 28;
 
-    explicit NotchPlayerController(const OrbeluneClient& client);
+    /// `sends` is the application's, shared with the menu and the media controls.
+    NotchPlayerController(const OrbeluneClient& client, OrderedSends& sends);
     ~NotchPlayerController();
     NotchPlayerController(const NotchPlayerController&) = delete;
     NotchPlayerController& operator=(const NotchPlayerController&) = delete;
@@ -83,9 +84,11 @@ class NotchPlayerController {
     bool isPlaying() const;
 
     void sendCommand(const std::string& action, JsonObject payload);
-    void sendSequenced(const std::string& action, JsonObject payload);
+    /// Sends to the shown player through the ordered sends of its `control`.
+    void sendSequenced(const char* control, const std::string& action, JsonObject payload);
 
     const OrbeluneClient& client_;
+    OrderedSends& sends_;
     std::shared_ptr<Window> window_;
     std::shared_ptr<View> container_;
     State state_ = State::hidden;
@@ -97,7 +100,6 @@ class NotchPlayerController {
     std::optional<Timer> hoverTimer_;
     std::optional<Timer> collapseTimer_;
     NotchArtworkLoader artwork_;
-    CommandSequences sequences_;
     Subscription screensObserver_;
     Lifetime lifetime_;
 };

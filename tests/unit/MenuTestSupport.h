@@ -114,7 +114,7 @@ class MenuHarness {
         installPlatformServices(services);
         client = platform.makeClient();
         builder = std::make_unique<MenuBuilder>(
-            MenuBuilder::kRowWidth, root, *client, [this] { ++dashboardOpened; },
+            MenuBuilder::kRowWidth, root, *client, sends, [this] { ++dashboardOpened; },
             [this] { ++settingsOpened; }, [this] { ++refreshes; }, [this] { ++quits; });
     }
 
@@ -130,6 +130,8 @@ class MenuHarness {
     RecordingAlertPresenter alerts;
     HeadlessScreens screens;
     std::unique_ptr<OrbeluneClient> client;
+    /// The application's ordered sends; a test hands them to a notch or media controls too.
+    OrderedSends sends;
     std::shared_ptr<StayOpenMenu> root = StayOpenMenu::make();
     int dashboardOpened = 0;
     int settingsOpened = 0;

@@ -17,6 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using Kind = MprisRequest::Kind;
 using Transfer = std::shared_ptr<FakeHttpClient::Transfer>;
+using Lines = std::vector<std::string>;
 
 constexpr const char* kFixture = "music-player-with-outputs.json";
 
@@ -35,7 +36,7 @@ class MprisPlayerTest : public ::testing::Test {
         platform.environment.set("ORBELUNE_MAC_CONTROL_BASE_URL",
                                  "http://127.0.0.1:8787/app/os/mac-control");
         client = platform.makeClient();
-        model = std::make_unique<MprisPlayerModel>(mpris, *client, [this] { ++refreshes; });
+        model = std::make_unique<MprisPlayerModel>(mpris, *client, sends, [this] { ++refreshes; });
         fixture = *testing::loadStateFixture(kFixture);
     }
 
@@ -86,6 +87,7 @@ class MprisPlayerTest : public ::testing::Test {
     RecordingAlertPresenter alerts;
     RecordingMprisService mpris;
     std::unique_ptr<OrbeluneClient> client;
+    OrderedSends sends;
     std::unique_ptr<MprisPlayerModel> model;
     JsonObject fixture;
     int refreshes = 0;
@@ -466,6 +468,54 @@ TEST_F(MprisPlayerTest, SeeksAndVolumesGoOneAtATimeNewestLast) {
     mpris.call(seek);
     EXPECT_EQ(bodyOf(commands().back()).at("positionMs"), json::value(90000));
     EXPECT_EQ(mpris.seeks, std::vector<std::int64_t>{90'000'000});
+}
+
+TEST_F(MprisPlayerTest, MediaKeysWaitForTheAnswerBeforeThem) {
+    show(active());
+    auto actions = [this] {
+        Lines sent;
+        for (const auto& t : commands()) {
+            sent.push_back(string(bodyOf(t), "action"));
+        }
+        return sent;
+    };
+    // A flood of presses: one on its way, the rest folded into one that follows it.
+    for (int i = 0; i < 10000; ++i) {
+        mpris.call(requestOf(Kind::Next));
+    }
+    EXPECT_EQ(actions(), (Lines{"next"}));
+    answer(commands()[0], HttpResponse{200, {}, R"({"status":true})"});
+    EXPECT_EQ(actions(), (Lines{"next", "next"}));
+    answer(commands()[1], HttpResponse{200, {}, R"({"status":true})"});
+    EXPECT_EQ(commands().size(), 2u);
+    EXPECT_EQ(refreshes, 1) << "only the last answer asks for fresh state";
+
+    // Two quick presses are two steps; the newest direction is the one that waits.
+    mpris.call(requestOf(Kind::Next));
+    mpris.call(requestOf(Kind::Next));
+    mpris.call(requestOf(Kind::Previous));
+    answer(commands()[2], HttpResponse{200, {}, R"({"status":true})"});
+    EXPECT_EQ(actions(), (Lines{"next", "next", "next", "previous"}));
+    answer(commands()[3], HttpResponse{200, {}, R"({"status":true})"});
+
+    // Play and pause: presses that cancel out leave nothing waiting, an odd count one.
+    for (int i = 0; i < 10000; ++i) {
+        mpris.call(requestOf(Kind::PlayPause));
+    }
+    EXPECT_EQ(commands().size(), 5u);
+    EXPECT_EQ(mpris.current()->playbackStatus, MprisPlaybackStatus::Playing);
+    mpris.call(requestOf(Kind::PlayPause));
+    // The hub's older word arrives meanwhile: the user's pause stays shown and is what the
+    // next press turns around.
+    show(active());
+    EXPECT_EQ(mpris.current()->playbackStatus, MprisPlaybackStatus::Paused);
+    answer(commands()[4], HttpResponse{200, {}, R"({"status":true})"});
+    EXPECT_EQ(actions().size(), 5u) << "the pause on its way was already the newest";
+    mpris.call(requestOf(Kind::PlayPause));
+    mpris.call(requestOf(Kind::PlayPause));
+    EXPECT_EQ(actions().back(), "resume");
+    answer(commands()[5], HttpResponse{200, {}, R"({"status":true})"});
+    EXPECT_EQ(actions(), (Lines{"next", "next", "next", "previous", "pause", "resume", "pause"}));
 }
 
 TEST_F(MprisPlayerTest, CallsWithoutAPlayerAndAfterTheModelAreIgnored) {

@@ -291,6 +291,32 @@ TEST_F(MenuDeviceItemsTest, ContinuousSendsGoOutInOrderAndEndAtTheLastPosition) 
     EXPECT_EQ(menu.refreshes, 1);
 }
 
+TEST_F(MenuDeviceItemsTest, ARebuiltMenusControlsSendAfterTheValuesOfTheRowsTheyReplace) {
+    control<StayOpenSlider>(device("Bedroom", "Blinds"), "Brightness").setDoubleValue(10);
+    control<StayOpenSlider>(device("Bedroom", "Blinds"), "Brightness").sendAction();
+    control<StayOpenStepper>(device("Bedroom", "Heat Pump"), "Temperature").stepBy(1);
+    ASSERT_EQ(requests().size(), 2u);
+
+    // A new menu, and the hub's older values in place: the new rows keep what the user gives
+    // them, and send it after the old rows' values.
+    menu.build(kFixture);
+    auto& blinds = control<StayOpenSlider>(device("Bedroom", "Blinds"), "Brightness");
+    auto& stepper = control<StayOpenStepper>(device("Bedroom", "Heat Pump"), "Temperature");
+    blinds.setDoubleValue(20);
+    blinds.sendAction();
+    stepper.stepBy(2);
+    ASSERT_TRUE(menu.builder->updateRows(testing::loadStateFixture(kFixture)));
+    EXPECT_EQ(blinds.doubleValue(), 20);
+    EXPECT_EQ(stepper.doubleValue(), 22);
+    EXPECT_EQ(requests().size(), 2u);
+    answer(requests()[0], 200, "{}");
+    answer(requests()[1], 200, "{}");
+    ASSERT_EQ(requests().size(), 4u);
+    EXPECT_TRUE(requests()[2]->request.url.ends_with("/commands/set_position/run"));
+    EXPECT_TRUE(requests()[3]->request.url.ends_with("/commands/set_temperature/run"));
+    EXPECT_EQ(menu.refreshes, 0);
+}
+
 TEST_F(MenuDeviceItemsTest, ControlsWithoutACommandAreDisabledAndSendNothing) {
     auto& skylight = control<StayOpenSlider>(device("Bedroom", "Skylight"), "Brightness");
     EXPECT_FALSE(skylight.isEnabled());

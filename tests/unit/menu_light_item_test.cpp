@@ -384,5 +384,95 @@ TEST_F(MenuLightItemTest, ALightWithoutAPowerControlStillShowsItsControls) {
     EXPECT_EQ(payloadOf(requests()[0]).at("level"), 55);
 }
 
+/// Releases the open colour picker at a quarter across and half up: hue 90, saturation 50.
+void pickColor(OrbeluneLightMenuItem& row) {
+    HostedRow hosted(row.containerView);
+    auto driver = hosted.driver();
+    driver.press({112, 28});
+    driver.release({112, 28});
+}
+
+double pickedHue(const OrbeluneLightMenuItem& row) {
+    auto* picker = dynamic_cast<InlineColorPickerView*>(row.pickerView.get());
+    EXPECT_NE(picker, nullptr);
+    return picker ? picker->hue() : -1;
+}
+
+TEST_F(MenuLightItemTest, ControlsNamingOneCommandEachSendTheirOwnNewestValue) {
+    menu.builder->build(*menu.root, testing::stateFromText(R"({"rooms":[{"id":"den",
+        "name":"Den","devices":[{"id":"bulb","name":"Bulb","kind":"light",
+        "power":{"isOn":true,"toggleItemId":"bulb/toggle"},
+        "brightness":{"value":40,"command":"set_state"},
+        "color":{"command":"set_state","hue":200,"saturation":80},
+        "colorTemperature":{"command":"set_state","min":200,"max":400,"value":250}}]}]})"));
+    OrbeluneLightMenuItem& bulb = light("Bulb");
+    for (double level : {20.0, 35.0, 80.0}) {
+        bulb.brightnessSlider->setDoubleValue(level);
+        bulb.brightnessSlider->sendAction();
+    }
+    bulb.colorButton->performClick();
+    pickColor(bulb);
+    // The colour is another control: it neither waits for the brightness nor replaces it.
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_EQ(payloadOf(requests()[0]).at("level"), 20);
+    EXPECT_NEAR(payloadOf(requests()[1]).at("hue").to_number<double>(), 90, 0.5);
+
+    answer(requests()[0], 200, "{}");
+    ASSERT_EQ(requests().size(), 3u);
+    EXPECT_EQ(payloadOf(requests()[2]).at("level"), 80);
+    for (const auto& request : requests()) {
+        EXPECT_TRUE(request->request.url.ends_with("/devices/bulb/commands/set_state/run"));
+    }
+    EXPECT_EQ(menu.refreshes, 0);
+    answer(requests()[1], 200, "{}");
+    answer(requests()[2], 200, "{}");
+    EXPECT_EQ(menu.refreshes, 2);
+    EXPECT_EQ(requests().size(), 3u);
+}
+
+TEST_F(MenuLightItemTest, TheHubsOlderValuesDoNotUndoTheUsersWhileTheyAreOnTheirWay) {
+    const auto hubsOlder = testing::loadStateFixture(kFixture);
+    OrbeluneLightMenuItem& desk = light("Desk Lamp");
+    OrbeluneLightMenuItem& strip = light("Strip");
+    desk.brightnessSlider->setDoubleValue(80);
+    desk.brightnessSlider->sendAction();
+    desk.colorButton->performClick();
+    pickColor(desk);
+    strip.tempButton->performClick();
+    {
+        HostedRow hosted(strip.containerView);
+        hosted.window.makeFirstResponder(strip.pickerView.get());
+        hosted.driver().key(KeyCode::UpArrow, {}, ModifierShift);
+    }
+    ASSERT_EQ(requests().size(), 3u);
+    auto temperature = [&strip] {
+        auto* picker = dynamic_cast<InlineTemperaturePickerView*>(strip.pickerView.get());
+        EXPECT_NE(picker, nullptr);
+        return picker ? picker->value() : -1;
+    };
+    EXPECT_EQ(temperature(), 225);
+
+    // The hub's values from before the sends arrive in place: the row keeps the user's.
+    ASSERT_TRUE(menu.builder->updateRows(hubsOlder));
+    EXPECT_EQ(desk.brightnessSlider->doubleValue(), 80);
+    EXPECT_NEAR(pickedHue(desk), 90, 0.5);
+    EXPECT_EQ(temperature(), 225);
+    // The colour picker opened again shows the user's pick too.
+    desk.colorButton->performClick();
+    desk.colorButton->performClick();
+    EXPECT_NEAR(pickedHue(desk), 90, 0.5);
+
+    // Each control follows the hub again once its own answer is in.
+    answer(requests()[0], 200, "{}");
+    ASSERT_TRUE(menu.builder->updateRows(hubsOlder));
+    EXPECT_EQ(desk.brightnessSlider->doubleValue(), 40);
+    EXPECT_NEAR(pickedHue(desk), 90, 0.5);
+    answer(requests()[1], 200, "{}");
+    answer(requests()[2], 200, "{}");
+    ASSERT_TRUE(menu.builder->updateRows(hubsOlder));
+    EXPECT_EQ(pickedHue(desk), 200);
+    EXPECT_EQ(temperature(), 250);
+}
+
 }  // namespace
 }  // namespace corvix

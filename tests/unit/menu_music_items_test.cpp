@@ -5,6 +5,7 @@
 #include "controls/ActionView.h"
 #include "controls/MusicArtworkView.h"
 #include "menu/StayOpenSlider.h"
+#include "notch/NotchPlayerController.h"
 #include "platform/ui/Button.h"
 
 namespace corvix {
@@ -525,6 +526,84 @@ TEST_F(MenuMusicItemsTest, AnIdLessOutputStoresNoChoice) {
     ASSERT_EQ(requestsTo("/music/transfer").size(), 1u);
     answer(requestsTo("/music/transfer")[0], 200, R"({"status":true})");
     EXPECT_FALSE(menu.builder->localActiveMusicPlayerId.has_value());
+}
+
+TEST_F(MenuMusicItemsTest, ASliderValueGoesToTheOutputItWasSetOnInItsOwnOrder) {
+    // The kitchen can seek too.
+    const auto hubs = edited(
+        [](JsonObject& m) { m["players"].as_array()[1].as_object()["durationMs"] = 180000; });
+    build(hubs);
+    auto slide = [this](std::string_view row, double value) {
+        auto& slider = *findSubview<StayOpenSlider>(rowView(music(), row));
+        slider.setDoubleValue(value);
+        slider.sendAction();
+    };
+    slide("Music volume", 50);
+    slide("Music timeline", 30000);
+    clickOutput("Kitchen Speaker");
+    EXPECT_TRUE(menu.builder->updatePlayback(hubs));
+    // The same values to the kitchen while the library's are on their way: they go at once, to
+    // the kitchen.
+    slide("Music volume", 50);
+    slide("Music timeline", 30000);
+    auto sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 4u);
+    const Lines targets{
+        sentValue(bodyOf(sent[0]), "targetId"), sentValue(bodyOf(sent[1]), "targetId"),
+        sentValue(bodyOf(sent[2]), "targetId"), sentValue(bodyOf(sent[3]), "targetId")};
+    EXPECT_EQ(targets, (Lines{"library-1", "library-1", "kitchen-1", "kitchen-1"}));
+    EXPECT_EQ(sentValue(bodyOf(sent[2]), "volume"), "50");
+    EXPECT_EQ(sentValue(bodyOf(sent[3]), "positionMs"), "30000");
+
+    // A newer kitchen volume waits for the kitchen's answer, not the library's.
+    slide("Music volume", 70);
+    answer(sent[0], 200, R"({"status":true})");
+    EXPECT_EQ(requestsTo("/music/command").size(), 4u);
+    answer(sent[2], 200, R"({"status":true})");
+    sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sentValue(bodyOf(sent[4]), "targetId"), "kitchen-1");
+    EXPECT_EQ(sentValue(bodyOf(sent[4]), "volume"), "70");
+}
+
+TEST_F(MenuMusicItemsTest, TheMenuAndTheNotchSendOnePlayersVolumeInTurn) {
+    Screen screen;
+    screen.frame = screen.visibleFrame = {0, 0, 1440, 900};
+    menu.screens.setScreens({screen});
+    NotchPlayerController notch(*menu.client, menu.sends);
+    notch.update(*fixture);
+    EventDriver(notch.window()).press({50, 16});
+    ASSERT_NE(notch.expandedView(), nullptr);
+    // The menu rebuilds on each value it projects: the slider is found again each time.
+    auto setVolume = [this](double value) {
+        auto& volume = *findSubview<StayOpenSlider>(rowView(music(), "Music volume"));
+        volume.setDoubleValue(value);
+        volume.sendAction();
+    };
+    setVolume(50);
+    notch.expandedView()->onVolume(0.8);
+    notch.expandedView()->onVolume(0.9);
+    auto sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 1u) << "the notch waits for the menu's volume";
+    // The menu's volume row keeps the notch's value too while it waits.
+    EXPECT_TRUE(menu.builder->updatePlayback(fixture));
+    EXPECT_EQ(labelTexts(rowView(music(), "Music volume")), (Lines{"Volume", "50"}));
+
+    answer(sent[0], 200, R"({"status":true})");
+    sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sentValue(bodyOf(sent[1]), "action"), "setVolume");
+    EXPECT_DOUBLE_EQ(bodyOf(sent[1]).at("volume").to_number<double>(), 90);
+    EXPECT_EQ(menu.refreshes, 0) << "the menu's superseded answer asks for nothing";
+
+    // And the other way round.
+    setVolume(20);
+    EXPECT_EQ(requestsTo("/music/command").size(), 2u);
+    answer(sent[1], 200, R"({"status":true})");
+    sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sentValue(bodyOf(sent[2]), "action"), "set_volume");
+    EXPECT_EQ(sentValue(bodyOf(sent[2]), "volume"), "20");
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ struct NotchFixture : ::testing::Test {
     testing::HeadlessPlatform platform;
     HeadlessUiServices ui;
     std::unique_ptr<OrbeluneClient> client;
+    OrderedSends sends;
     std::unique_ptr<NotchPlayerController> notch;
 
     NotchFixture() {
@@ -64,7 +65,7 @@ struct NotchFixture : ::testing::Test {
             return Result<HttpResponse>(response);
         };
         client = platform.makeClient();
-        notch = std::make_unique<NotchPlayerController>(*client);
+        notch = std::make_unique<NotchPlayerController>(*client, sends);
     }
 
     std::int64_t gauge(const std::string& name) {

@@ -183,7 +183,7 @@ std::shared_ptr<View> lightRow(OrbeluneLightMenuItem::ExpandedMode mode) {
     auto item = OrbeluneLightMenuItem::make(
         device, objectMember(*device, "brightness"), objectMember(*device, "color"),
         objectMember(*device, "colorTemperature"), objectMember(*device, "power"), 326, {}, nullptr,
-        nullptr, nullptr, nullptr);
+        nullptr, nullptr, nullptr, nullptr);
     item->expandedMode = mode;
     item->relayout();
     return item->containerView;
