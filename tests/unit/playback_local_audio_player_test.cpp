@@ -235,8 +235,11 @@ TEST(LocalAudioSource, CanonicalLocations) {
               "http://127.0.0.1:8080/app/os/mac-control/stream/a.mp3");
     EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("https://cdn.example/a.mp3", base),
               "https://cdn.example/a.mp3");
+    // Characters a URL cannot hold are encoded before the location is read, as for artwork.
+    EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("bad path\n", base),
+              "http://127.0.0.1:8080/app/os/mac-control/bad%20path%0A");
     // Not a URL at all: kept as it stands.
-    EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("bad path\n", base), "bad path\n");
+    EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("1a:b", base), "1a:b");
 }
 
 }  // namespace
