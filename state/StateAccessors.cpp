@@ -153,6 +153,22 @@ std::string fixedText(double number, int decimals) {
     return text;
 }
 
+std::int64_t clampedInteger(double value, std::int64_t low, std::int64_t high) {
+    if (std::isnan(value)) {
+        return std::clamp<std::int64_t>(0, low, high);
+    }
+    const double rounded = std::round(value);
+    // No double lies strictly between a bound and its nearest double, so anything inside the
+    // converted bounds converts exactly; infinities end up at a bound.
+    if (rounded <= static_cast<double>(low)) {
+        return low;
+    }
+    if (rounded >= static_cast<double>(high)) {
+        return high;
+    }
+    return static_cast<std::int64_t>(rounded);
+}
+
 void appendString(std::string& out, const json::value* value, std::string_view fallback) {
     if (!value) {
         out += fallback;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,11 +50,18 @@ std::vector<std::string> stringArray(const json::value* value);
 /// The list when every element is an object; otherwise the empty list (all or nothing).
 ObjectList array(const json::value* value);
 
-// Numbers to text, the same in every language.
+// Numbers to text and to integers, the same in every language.
 
 /// `number` with `decimals` digits after a "." (rounded as the C library's "%.*f" rounds):
 /// 19.5 is "19.5" even where the user's language writes "19,5". Infinities read "inf"/"-inf".
 std::string fixedText(double number, int decimals);
+
+/// A number (usually the hub's) as the whole number a field or call takes: rounded, halves away
+/// from zero, and held within [`low`, `high`] before it is converted, so 1e300 or an infinity
+/// gives a bound, never an out-of-range conversion. NaN counts as 0.
+std::int64_t clampedInteger(double value,
+                            std::int64_t low = std::numeric_limits<std::int64_t>::min(),
+                            std::int64_t high = std::numeric_limits<std::int64_t>::max());
 
 /// `text` with its ASCII letters in lower case; the hub's words are compared this way.
 std::string asciiLowercased(std::string_view text);

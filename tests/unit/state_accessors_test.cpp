@@ -114,6 +114,41 @@ TEST(StateAccessorsTest, TextsBeyondADoubleReadAsInfinityOrZero) {
     }
 }
 
+TEST(StateAccessorsTest, ClampedIntegerHoldsAnyNumberInRangeBeforeConverting) {
+    constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
+    constexpr auto highest = std::numeric_limits<std::int64_t>::max();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::nan("");
+    struct Case {
+        double value;
+        std::int64_t low, high, expected;
+    };
+    const Case cases[] = {
+        {2.5, lowest, highest, 3},
+        {-2.5, lowest, highest, -3},
+        {2.49, lowest, highest, 2},
+        {1e300, lowest, highest, highest},
+        {-1e300, lowest, highest, lowest},
+        {inf, lowest, highest, highest},
+        {-inf, lowest, highest, lowest},
+        {9223372036854775808.0, lowest, highest, highest},  // 2^63, one past the range
+        {-9223372036854775808.0, lowest, highest, lowest},
+        {9223372036854774784.0, lowest, highest, 9223372036854774784},  // the last double below
+        {nan, lowest, highest, 0},
+        {nan, 5, 10, 5},
+        {-nan, -10, -5, -5},
+        {1e300, 0, 100, 100},
+        {-1e300, 0, 100, 0},
+        {99.5, 0, 100, 100},
+        {42.4, 0, 100, 42},
+        {1e12 + 0.4, 0, 1'000'000'000'000, 1'000'000'000'000},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(clampedInteger(c.value, c.low, c.high), c.expected)
+            << c.value << " in " << c.low << "..." << c.high;
+    }
+}
+
 TEST(StateAccessorsTest, FixedTextRoundsAsTheCLibraryDoesInItsOwnLocale) {
     EXPECT_EQ(fixedText(19.5, 1), "19.5");
     EXPECT_EQ(fixedText(0.25, 1), "0.2");  // exactly halfway in binary: to even
