@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -11,6 +10,7 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Window.h"
+#include "state/StateAccessors.h"
 
 namespace corvix {
 
@@ -29,9 +29,7 @@ Color focusRingColor() {
 
 /// A number rounded to a whole one, halves away from zero, as text ("-0" reads "0").
 std::string wholeText(double value) {
-    char text[400];
-    std::snprintf(text, sizeof text, "%.0f", std::round(value) + 0.0);
-    return text;
+    return fixedText(std::round(value) + 0.0, 0);
 }
 
 /// Where `offset` lies along `length`, 0...1; none on a field with no length.

@@ -14,7 +14,7 @@ namespace corvix {
 namespace {
 
 std::int64_t microseconds(double ms) {
-    return std::isfinite(ms) ? static_cast<std::int64_t>(std::llround(ms * 1000)) : 0;
+    return std::isfinite(ms) ? clampedInteger(ms * 1000) : 0;
 }
 
 /// 64-bit FNV-1a: a short, stable name for a track whatever characters its id holds.
@@ -74,8 +74,7 @@ bool volumeCapable(const JsonObject& player) {
 }
 
 MusicCommand seekTo(double positionMs) {
-    return {"seek", JsonObject{{"positionMs", static_cast<std::int64_t>(
-                                                  std::llround(std::max(positionMs, 0.0)))}}};
+    return {"seek", JsonObject{{"positionMs", clampedInteger(positionMs, 0)}}};
 }
 
 }  // namespace

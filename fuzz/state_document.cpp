@@ -2,6 +2,7 @@
 // the menu's structure signature, the forgiving accessors on every value, and the automation
 // and device models on every object.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -77,7 +78,8 @@ void checkValue(const json::value& value) {
     for (double x : numbers) {
         const std::string shown = formatNumber(x);
         if (std::isfinite(x)) {
-            const double back = std::strtod(shown.c_str(), nullptr);
+            double back = 0;
+            std::from_chars(shown.data(), shown.data() + shown.size(), back);
             require(std::fabs(back - x) <= 0.0500001 + std::fabs(x) * 1e-15,
                     "a formatted number is within half a tenth of the value");
         }

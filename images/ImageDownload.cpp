@@ -5,6 +5,7 @@
 
 #include "platform/PlatformServices.h"
 #include "platform/RunLoop.h"
+#include "platform/Url.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {
@@ -22,7 +23,9 @@ TaskHandle downloadImage(const std::string& url, std::size_t maxBodyBytes, Image
         return TaskHandle(task);
     }
     HttpRequest request;
-    request.url = url;
+    // Every picture's address comes through here: one with a space or a non-ASCII name is
+    // fetched by its encoded form, as its parse read it.
+    request.url = encodeInvalidUrlCharacters(url);
     request.followRedirects = true;
     request.maxBodyBytes = maxBodyBytes;
     // The completion keeps the task alive, so its identity stays unique until `done` ran.

@@ -54,7 +54,8 @@ std::string musicArtworkKey(const JsonObject& player) {
 
 std::optional<std::string> resolvedArtworkURL(std::string_view key, const Url& base) {
     if (auto parsed = Url::parse(key); parsed && parsed->isAbsolute()) {
-        return std::string(key);
+        // As given, but with what a URL cannot hold encoded, as the parse read it.
+        return encodeInvalidUrlCharacters(key);
     }
     if (auto resolved = base.resolve(key)) {
         return resolved->toString();

@@ -26,8 +26,9 @@ inline constexpr std::size_t kMusicArtworkMaxBodyBytes = 16u << 20;
 /// The cache and task key of a player's or queue item's artwork: "artworkUrl", else
 /// "metadata"."artworkUrl", else empty.
 std::string musicArtworkKey(const JsonObject& player);
-/// An absolute key unchanged; otherwise the key resolved against `base` (so "/path" lands on
-/// the hub's scheme, host and port); none when neither works.
+/// An absolute key unchanged (but for characters a URL cannot hold, encoded as `Url::parse`
+/// reads them); otherwise the key resolved against `base` (so "/path" lands on the hub's
+/// scheme, host and port); none when neither works.
 std::optional<std::string> resolvedArtworkURL(std::string_view key, const Url& base);
 /// The player's artwork from the shared cache (counting a hit or a miss), or null.
 ImagePtr musicArtwork(const JsonObject& player);

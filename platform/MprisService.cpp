@@ -67,7 +67,10 @@ std::int64_t MprisSnapshot::positionAt(double nowMs) const {
     if (metadata.lengthUs > 0) {
         position = std::min(position, static_cast<double>(metadata.lengthUs));
     }
-    return static_cast<std::int64_t>(std::max(position, 0.0));
+    // Held below 2^63 before the conversion: a position near the 64-bit limit plus the time
+    // played since would not fit.
+    constexpr double kLargestBelowLimit = 9223372036854774784.0;  // 2^63 - 1024
+    return static_cast<std::int64_t>(std::clamp(position, 0.0, kLargestBelowLimit));
 }
 
 std::vector<std::string_view> changedMprisPlayerProperties(const MprisSnapshot& before,

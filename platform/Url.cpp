@@ -1,6 +1,6 @@
 #include "platform/Url.h"
 
-#include <cctype>
+#include <utility>
 #include <vector>
 
 namespace corvix {
@@ -27,19 +27,47 @@ bool isAllowedUrlCharacter(unsigned char c) {
     }
 }
 
-bool validPercentEscapes(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%') {
-            if (i + 2 >= text.size()) {
-                return false;
-            }
-            if (!std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
-                !std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-                return false;
-            }
-        }
+// ASCII classes of their own: the C library's follow the user's locale.
+bool isAsciiDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isAsciiLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isHexDigit(unsigned char c) {
+    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int hexValue(char c) {
+    return isAsciiDigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+/// True when a "%" at `i` starts a well-formed escape.
+bool escapeAt(std::string_view text, std::size_t i) {
+    return i + 2 < text.size() && isHexDigit(static_cast<unsigned char>(text[i + 1])) &&
+           isHexDigit(static_cast<unsigned char>(text[i + 2]));
+}
+
+/// Where the authority of `text` lies ("//" not included), or none.
+std::optional<std::pair<std::size_t, std::size_t>> authoritySpan(std::string_view text) {
+    std::size_t start = 0;
+    const auto colon = text.find(':');
+    const auto delimiter = text.find_first_of("/?#");
+    if (colon != std::string_view::npos && colon < delimiter) {
+        start = colon + 1;
     }
-    return true;
+    if (text.substr(start, 2) != "//") {
+        return std::nullopt;
+    }
+    start += 2;
+    const auto end = text.find_first_of("/?#", start);
+    return std::pair{start, end == std::string_view::npos ? text.size() : end};
 }
 
 std::string removeDotSegments(std::string_view input) {
@@ -98,15 +126,37 @@ std::string mergePaths(const Url& base, std::string_view referencePath) {
 
 }  // namespace
 
-std::optional<Url> Url::parse(std::string_view text) {
-    for (unsigned char c : text) {
-        if (!isAllowedUrlCharacter(c)) {
-            return std::nullopt;
+std::string encodeInvalidUrlCharacters(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto authority = authoritySpan(text);
+    const std::size_t firstHash = text.find('#');
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        bool keep = isAllowedUrlCharacter(c);
+        if (c == '%') {
+            keep = escapeAt(text, i);
+        } else if (c == '#') {
+            keep = i == firstHash;  // a fragment holds no second "#"
+        } else if (c == '[' || c == ']') {
+            // Only an IP literal host is written in brackets.
+            keep = authority && i >= authority->first && i < authority->second;
+        }
+        if (keep) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
         }
     }
-    if (!validPercentEscapes(text)) {
-        return std::nullopt;
-    }
+    return out;
+}
+
+std::optional<Url> Url::parse(std::string_view original) {
+    const std::string encoded = encodeInvalidUrlCharacters(original);
+    const std::string_view text = encoded;
     Url url;
     std::string_view rest = text;
     if (auto hash = rest.find('#'); hash != std::string_view::npos) {
@@ -124,15 +174,16 @@ std::optional<Url> Url::parse(std::string_view text) {
     if (colon != std::string_view::npos &&
         (firstSlash == std::string_view::npos || colon < firstSlash)) {
         std::string_view scheme = rest.substr(0, colon);
-        bool valid = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme[0]));
+        bool valid = !scheme.empty() && isAsciiLetter(static_cast<unsigned char>(scheme[0]));
         for (unsigned char c : scheme) {
-            valid = valid && (std::isalnum(c) || c == '+' || c == '-' || c == '.');
+            valid =
+                valid && (isAsciiLetter(c) || isAsciiDigit(c) || c == '+' || c == '-' || c == '.');
         }
         if (!valid) {
             return std::nullopt;
         }
         for (char c : scheme) {
-            url.scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            url.scheme += asciiLower(c);
         }
         rest = rest.substr(colon + 1);
     }
@@ -152,7 +203,7 @@ std::optional<Url> Url::parse(std::string_view text) {
             if (portColon != std::string_view::npos &&
                 (closeBracket == std::string_view::npos || portColon > closeBracket)) {
                 for (unsigned char c : hostPort.substr(portColon + 1)) {
-                    if (!std::isdigit(c)) {
+                    if (!isAsciiDigit(c)) {
                         return std::nullopt;
                     }
                 }
@@ -275,7 +326,7 @@ std::string percentEncodePathSegment(std::string_view segment) {
     std::string out;
     out.reserve(segment.size());
     for (unsigned char c : segment) {
-        bool allowed = std::isalnum(c) != 0 && c < 0x80;
+        bool allowed = isAsciiLetter(c) || isAsciiDigit(c);
         switch (c) {
             case '-':
             case '.':
@@ -313,10 +364,8 @@ std::string percentDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+        if (text[i] == '%' && escapeAt(text, i)) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];

@@ -14,8 +14,9 @@ struct Url {
     std::optional<std::string> query;
     std::optional<std::string> fragment;
 
-    /// Parses a reference; fails on characters a URL cannot hold (spaces, controls, non-ASCII)
-    /// and on a malformed scheme or port.
+    /// Parses a reference after `encodeInvalidUrlCharacters`, as the hub's own platform reads an
+    /// address it is given ("/art/My Song.jpg" is "/art/My%20Song.jpg"); fails on a malformed
+    /// scheme or port.
     static std::optional<Url> parse(std::string_view text);
     /// Parses an absolute URL (with a scheme).
     static std::optional<Url> parseAbsolute(std::string_view text);
@@ -28,6 +29,12 @@ struct Url {
     /// Resolves `reference` against this base by RFC 3986 section 5.2.
     std::optional<Url> resolve(std::string_view reference) const;
 };
+
+/// `text` with every byte a URL cannot hold written as %XX: controls, space, non-ASCII bytes
+/// (so UTF-8 text per byte), " < > \ ^ ` { | }, a "%" that starts no %XX escape, a second "#",
+/// and "[" or "]" outside the host. A valid URL comes back as it is, so encoding twice changes
+/// nothing.
+std::string encodeInvalidUrlCharacters(std::string_view text);
 
 /// Percent-encodes one path segment: everything outside the URL path characters (letters,
 /// digits, - . _ ~ ! $ & ' ( ) * + , : = @) is written as %XX per UTF-8 byte, "/" included, and

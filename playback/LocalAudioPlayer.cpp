@@ -63,6 +63,7 @@ void LocalAudioPlayer::stop() {
     currentStreamUrl_.reset();
     isPlaying_ = false;
     lastPositionMs_.reset();
+    lastReportedPositionMs_.reset();
 }
 
 void LocalAudioPlayer::sync(const JsonObject& state, const Url& baseURL) {
@@ -82,9 +83,14 @@ void LocalAudioPlayer::sync(const JsonObject& state, const Url& baseURL) {
     const double nowMs = musicNowMs();
     const double positionMs = musicPosition(*active, nowMs);
     const double durationMs = musicDurationMs(*active);
+    const std::optional<double> reportedMs = optionalDouble(*active, "positionMs");
+    // Without the time of the report a stale position would read as a jump back on every sync.
+    const bool timed = optionalDouble(*active, "lastUpdatedAt").value_or(0) > 0;
+    const bool positionReported = timed || reportedMs != lastReportedPositionMs_;
 
     bool moved = false;
-    if (!currentStreamUrl_ || *currentStreamUrl_ != canonical) {
+    const bool newStream = !currentStreamUrl_ || *currentStreamUrl_ != canonical;
+    if (newStream) {
         if (player_) {
             player_->pause();
             player_.reset();
@@ -98,16 +104,21 @@ void LocalAudioPlayer::sync(const JsonObject& state, const Url& baseURL) {
             player_->setAutomaticallyWaitsToMinimizeStalling(true);
             // Music moved here mid-track goes on where it was, not from the start.
             if (positionMs > 0) {
-                player_->seek(positionMs);
+                seekTo(positionMs);
                 moved = true;
             }
         }
-    } else if (player_ && lastPositionMs_) {
+    } else if (player_ && lastPositionMs_ && positionReported) {
         moved = followSeek(positionMs, durationMs, nowMs);
     }
-    lastPositionMs_ = positionMs;
-    lastSyncMs_ = nowMs;
+    // A repeated untimed report keeps the moment its position was first seen, so the next
+    // change is measured against the playing done since then.
+    if (newStream || positionReported || shouldPlay != hubWasPlaying_ || !lastPositionMs_) {
+        lastPositionMs_ = positionMs;
+        lastSyncMs_ = nowMs;
+    }
     hubWasPlaying_ = shouldPlay;
+    lastReportedPositionMs_ = reportedMs;
 
     if (player_) {
         applyVolume(*active);
@@ -135,8 +146,12 @@ bool LocalAudioPlayer::followSeek(double positionMs, double durationMs, double n
     if (std::abs(positionMs - expected) <= kSeekFollowThresholdMs) {
         return false;
     }
-    player_->seek(positionMs);
+    seekTo(positionMs);
     return true;
+}
+
+void LocalAudioPlayer::seekTo(double positionMs) {
+    player_->seek(static_cast<double>(clampedInteger(positionMs, 0, kFurthestAudioSeekMs)));
 }
 
 void LocalAudioPlayer::applyVolume(const JsonObject& active) {

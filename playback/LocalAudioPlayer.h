@@ -41,6 +41,8 @@ class LocalAudioPlayer {
   private:
     /// Follows a jump in the hub's position; true when the player was moved.
     bool followSeek(double positionMs, double durationMs, double nowMs);
+    /// Moves the player to the hub's position, as whole milliseconds within what a seek takes.
+    void seekTo(double positionMs);
     void applyVolume(const JsonObject& active);
 
     std::unique_ptr<AudioPlayer> player_;
@@ -53,6 +55,9 @@ class LocalAudioPlayer {
     std::optional<double> lastPositionMs_;
     double lastSyncMs_ = 0;
     bool hubWasPlaying_ = false;
+    /// The "positionMs" of the last sync as the hub wrote it. A report without "lastUpdatedAt"
+    /// says nothing of when its position held, so only a change of this number is a seek.
+    std::optional<double> lastReportedPositionMs_;
 };
 
 }  // namespace corvix

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need; does nothing when all
-# of them are present already.
+# Installs every Debian package the build, the tests and the demo need, and the two locales the
+# tests read numbers under; does nothing when all of them are present already.
 set -euo pipefail
 
 packages=(
@@ -13,7 +13,7 @@ packages=(
     xvfb xdotool tint2 openbox x11-utils x11-xserver-utils imagemagick curl
     desktop-file-utils appstream
     dbus at-spi2-core gir1.2-atspi-2.0 python3-gi libglib2.0-bin
-    weston
+    weston locales
 )
 
 missing=()
@@ -23,13 +23,21 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+# Languages that write a decimal comma (and, in Turkish, lower-case "I" differently): the tests
+# read and write numbers under them.
+for name in de_DE tr_TR; do
+    if ! locale -a 2>/dev/null | grep -qix "$name.utf-\?8"; then
+        echo "Generating the locale $name.UTF-8"
+        $SUDO localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+done

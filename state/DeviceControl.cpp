@@ -38,22 +38,6 @@ std::optional<std::string> nonEmptyString(const JsonObject& object, std::string_
     return std::nullopt;
 }
 
-std::string printf1(double x) {
-    char buffer[32];
-    const int length = std::snprintf(buffer, sizeof buffer, "%.1f", x);
-    if (length < 0) {
-        return {};
-    }
-    if (static_cast<std::size_t>(length) < sizeof buffer) {
-        return std::string(buffer, static_cast<std::size_t>(length));
-    }
-    // Magnitudes far beyond the 64-bit range print every integer digit.
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%.1f", x);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 std::int64_t colorByte(double component) {
     if (std::isnan(component)) {
         return 0;
@@ -185,7 +169,7 @@ std::string formatNumber(double x) {
     if (r >= -kInt64Limit && r < kInt64Limit && std::fabs(r - x) < 0.01) {
         return std::to_string(static_cast<long long>(r));
     }
-    return printf1(x);
+    return fixedText(x, 1);
 }
 
 JsonObject colorPayload(const Color& color) {

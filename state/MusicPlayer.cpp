@@ -331,8 +331,7 @@ JsonObject projectedMusicPlayer(const JsonObject& player, std::string_view actio
         projected["playback"] = "playing";
     } else if (action == "set_volume") {
         if (auto volume = optionalDouble(payload, "volume")) {
-            projected["volume"] =
-                static_cast<std::int64_t>(std::clamp(std::round(*volume), 0.0, 100.0));
+            projected["volume"] = clampedInteger(*volume, 0, 100);
         }
     } else if (action == "mute") {
         projected["muted"] = true;

@@ -1,10 +1,10 @@
 #include "state/StateAccessors.h"
 
-#include <cctype>
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <limits>
+#include <system_error>
 
 #include "platform/PlatformServices.h"
 #include "platform/UserDefaults.h"
@@ -12,6 +12,10 @@
 namespace corvix {
 
 namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool isTrueWord(std::string_view lower) {
     return lower == "1" || lower == "true" || lower == "yes" || lower == "on";
@@ -34,7 +38,43 @@ std::optional<double> numberValue(const json::value& value) {
     }
 }
 
-/// A decimal floating-point literal as the C library reads it, and nothing around it.
+/// Whether an unsigned decimal literal stands for less than 1 ("0.05e1" does, "0.5e1" not).
+bool belowOne(std::string_view literal) {
+    std::size_t i = 0;
+    long integerDigits = 0;
+    long fractionZeros = 0;
+    bool significant = false;
+    for (; i < literal.size() && isDigit(literal[i]); ++i) {
+        significant = significant || literal[i] != '0';
+        integerDigits += significant ? 1 : 0;
+    }
+    if (i < literal.size() && literal[i] == '.') {
+        for (++i; i < literal.size() && isDigit(literal[i]); ++i) {
+            if (!significant) {
+                significant = literal[i] != '0';
+                fractionZeros += significant ? 0 : 1;
+            }
+        }
+    }
+    if (!significant) {
+        return true;  // zero, whatever its exponent
+    }
+    long exponent = 0;
+    if (i < literal.size() && (literal[i] == 'e' || literal[i] == 'E')) {
+        ++i;
+        const bool negative = i < literal.size() && literal[i] == '-';
+        i += i < literal.size() && (literal[i] == '-' || literal[i] == '+') ? 1 : 0;
+        for (; i < literal.size() && isDigit(literal[i]); ++i) {
+            exponent = std::min(exponent * 10 + (literal[i] - '0'), 1'000'000'000L);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    // The power of ten of the first significant digit.
+    return (integerDigits > 0 ? integerDigits - 1 : -(fractionZeros + 1)) + exponent < 0;
+}
+
+/// A decimal floating-point literal, and nothing around it. The point is always ".", whatever the
+/// user's language; magnitudes beyond a double read as infinity, and below its range as zero.
 std::optional<double> parseDecimalLiteral(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
@@ -44,13 +84,13 @@ std::optional<double> parseDecimalLiteral(std::string_view text) {
         ++i;
     }
     std::size_t digits = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    while (i < text.size() && isDigit(text[i])) {
         ++i;
         ++digits;
     }
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        while (i < text.size() && isDigit(text[i])) {
             ++i;
             ++digits;
         }
@@ -64,7 +104,7 @@ std::optional<double> parseDecimalLiteral(std::string_view text) {
             ++exponent;
         }
         std::size_t exponentDigits = 0;
-        while (exponent < text.size() && std::isdigit(static_cast<unsigned char>(text[exponent]))) {
+        while (exponent < text.size() && isDigit(text[exponent])) {
             ++exponent;
             ++exponentDigits;
         }
@@ -75,8 +115,19 @@ std::optional<double> parseDecimalLiteral(std::string_view text) {
     if (i != text.size()) {
         return std::nullopt;
     }
-    std::string copy(text);
-    return std::strtod(copy.c_str(), nullptr);
+    // from_chars takes a minus but no plus.
+    const bool negative = text.front() == '-';
+    const std::string_view unsigned_ = text.substr(text.front() == '+' || negative ? 1 : 0);
+    double magnitude = 0;
+    const auto [end, ec] = std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(),
+                                           magnitude, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Beyond a double either way: infinity or zero, as the C library reads it.
+        magnitude = belowOne(unsigned_) ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (ec != std::errc() || end != unsigned_.data() + unsigned_.size()) {
+        return std::nullopt;
+    }
+    return negative ? -magnitude : magnitude;
 }
 
 std::string describeDouble(double number) {
@@ -89,6 +140,34 @@ std::string describeDouble(double number) {
 }
 
 }  // namespace
+
+std::string fixedText(double number, int decimals) {
+    // The widest: 309 integer digits of the largest double, sign, point and the decimals.
+    std::string text(320 + static_cast<std::size_t>(std::clamp(decimals, 0, 100)), '\0');
+    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), number,
+                                         std::chars_format::fixed, std::clamp(decimals, 0, 100));
+    if (ec != std::errc()) {
+        return {};
+    }
+    text.resize(static_cast<std::size_t>(end - text.data()));
+    return text;
+}
+
+std::int64_t clampedInteger(double value, std::int64_t low, std::int64_t high) {
+    if (std::isnan(value)) {
+        return std::clamp<std::int64_t>(0, low, high);
+    }
+    const double rounded = std::round(value);
+    // No double lies strictly between a bound and its nearest double, so anything inside the
+    // converted bounds converts exactly; infinities end up at a bound.
+    if (rounded <= static_cast<double>(low)) {
+        return low;
+    }
+    if (rounded >= static_cast<double>(high)) {
+        return high;
+    }
+    return static_cast<std::int64_t>(rounded);
+}
 
 void appendString(std::string& out, const json::value* value, std::string_view fallback) {
     if (!value) {
@@ -267,8 +346,11 @@ void setCorvixSection(std::string_view key, bool enabled) {
 
 std::string asciiLowercased(std::string_view text) {
     std::string out(text);
+    // Not std::tolower: in a Turkish locale it leaves "I" as it is.
     for (auto& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,7 +40,8 @@ void appendString(std::string& out, const json::value* value, std::string_view f
 bool bool_(const json::value* value, bool fallback = false);
 /// True, false or none; texts also say false with "0", "false", "no", "off".
 std::optional<bool> optionalBool(const json::value* value);
-/// Numbers, and texts that are exactly one decimal floating-point literal.
+/// Numbers, and texts that are exactly one decimal floating-point literal (the point is ".",
+/// whatever the user's language).
 std::optional<double> optionalDouble(const json::value* value);
 /// The list's elements through `optionalDouble`, dropping those that give none.
 std::vector<double> numberArray(const json::value* value);
@@ -46,6 +49,19 @@ std::vector<double> numberArray(const json::value* value);
 std::vector<std::string> stringArray(const json::value* value);
 /// The list when every element is an object; otherwise the empty list (all or nothing).
 ObjectList array(const json::value* value);
+
+// Numbers to text and to integers, the same in every language.
+
+/// `number` with `decimals` digits after a "." (rounded as the C library's "%.*f" rounds):
+/// 19.5 is "19.5" even where the user's language writes "19,5". Infinities read "inf"/"-inf".
+std::string fixedText(double number, int decimals);
+
+/// A number (usually the hub's) as the whole number a field or call takes: rounded, halves away
+/// from zero, and held within [`low`, `high`] before it is converted, so 1e300 or an infinity
+/// gives a bound, never an out-of-range conversion. NaN counts as 0.
+std::int64_t clampedInteger(double value,
+                            std::int64_t low = std::numeric_limits<std::int64_t>::min(),
+                            std::int64_t high = std::numeric_limits<std::int64_t>::max());
 
 /// `text` with its ASCII letters in lower case; the hub's words are compared this way.
 std::string asciiLowercased(std::string_view text);

@@ -72,7 +72,9 @@ class QtAudioPlayer final : public AudioPlayer {
             return;
         }
         ended_ = false;
-        const auto target = static_cast<qint64>(std::max(ms, 0.0));
+        // Held in range before the conversion: a hub may name any number.
+        const auto target =
+            static_cast<qint64>(std::clamp(ms, 0.0, static_cast<double>(kFurthestAudioSeekMs)));
         if (player_->isSeekable()) {
             player_->setPosition(target);
         } else {

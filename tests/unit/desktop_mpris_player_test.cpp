@@ -284,6 +284,41 @@ TEST_F(MprisPlayerTest, SeekedOnlyWhenThePositionJumps) {
     EXPECT_EQ(mpris.seeks.size(), 1u);
 }
 
+TEST_F(MprisPlayerTest, HugeHubNumbersAreHeldWithinTheBussIntegers) {
+    constexpr std::int64_t highest = std::numeric_limits<std::int64_t>::max();
+    const JsonObject huge = active([&](JsonObject& p) {
+        p["positionMs"] = 1e299;
+        p["durationMs"] = 1e300;
+        p["lastUpdatedAt"] = now() - 5000;
+    });
+    const MprisSnapshot s = snapshotOf(huge);
+    EXPECT_EQ(s.metadata.lengthUs, highest);
+    EXPECT_EQ(s.positionUs, highest);
+    // Counted on while playing, still a 64-bit number.
+    EXPECT_GT(s.positionAt(now() + 3'600'000), 0);
+    EXPECT_EQ(snapshotOf(active([](JsonObject& p) { p["positionMs"] = -1e300; })).positionUs, 0);
+    EXPECT_EQ(snapshotOf(active([](JsonObject& p) { p["positionMs"] = "1e999"; })).positionUs, 0);
+
+    // Shown, withdrawn to the start and shown again: each jump is announced in range.
+    show(huge);
+    show(active([&](JsonObject& p) {
+        p["positionMs"] = 0;
+        p["lastUpdatedAt"] = now();
+    }));
+    show(huge);
+    ASSERT_EQ(mpris.seeks.size(), 2u);
+    EXPECT_EQ(mpris.seeks[0], 0);
+    EXPECT_GT(mpris.seeks[1], 0);
+
+    // A seek from far out sends a whole number of milliseconds the hub can read.
+    MprisRequest forward = requestOf(Kind::Seek);
+    forward.offsetUs = 1'000'000;
+    const std::optional<MusicCommand> seek = mprisCommand(huge, forward, now());
+    ASSERT_TRUE(seek);
+    EXPECT_EQ(seek->action, "seek");
+    EXPECT_EQ(seek->payload.at("positionMs"), json::value(highest));
+}
+
 TEST_F(MprisPlayerTest, EachCallAsksTheHubWhatTheMenuWould) {
     // The fixture plays at 1:00 of 4:00 with volume 35.
     const JsonObject playing = active();

@@ -84,7 +84,10 @@ TEST(MusicArtworkTest, KeysComeFromThePlayerOrItsMetadataAndResolveAgainstTheHub
          "http://hub.local:8080/media-services/artwork/t.png?size=1000x500"},
         {"art/x.png", "http://hub.local:8080/app/os/art/x.png"},
         {"//other.host/x.png", "http://other.host/x.png"},
-        {"not an address", std::nullopt},
+        {"https://cdn.example/My Song.png", "https://cdn.example/My%20Song.png"},
+        {"not an address", "http://hub.local:8080/app/os/not%20an%20address"},
+        {"1bad:scheme", std::nullopt},
+        {"http://host:port/x.png", std::nullopt},
     };
     for (const auto& [key, url] : cases) {
         EXPECT_EQ(resolvedArtworkURL(key, base), url) << key;
@@ -268,6 +271,34 @@ TEST(MusicArtworkTest, TheNotchLoaderRedrawsAndCountsItsOwnCancellations) {
     EXPECT_EQ(h.counter("music_artwork_cache_hit") + h.counter("music_artwork_cache_miss"), 0);
     notch.loadArtwork(object("{}"));
     EXPECT_EQ(h.counter("notch_artwork_request_cancelled"), 1);
+}
+
+TEST(MusicArtworkTest, AddressesWithSpacesOrNonAsciiNamesAreFetchedEncodedAndCachedByTheirKey) {
+    ArtworkHarness h;
+    NotchArtworkLoader notch(*h.client, [] {});
+    const std::pair<const char*, std::string> cases[] = {
+        {"/art/My Song.jpg", std::string(kHub) + "/art/My%20Song.jpg"},
+        {"/art/Beyonc\xC3\xA9.jpg", std::string(kHub) + "/art/Beyonc%C3%A9.jpg"},
+        {"https://cdn.example/Sigur R\xC3\xB3s/100%.jpg",
+         "https://cdn.example/Sigur%20R%C3%B3s/100%25.jpg"},
+        {"https://cdn.example/already%20encoded.jpg", "https://cdn.example/already%20encoded.jpg"},
+    };
+    for (const auto& [address, requested] : cases) {
+        SCOPED_TRACE(address);
+        const JsonObject player{{"artworkUrl", address}};
+        h.loader->loadMusicArtworkIfNeeded(player, false);
+        ASSERT_TRUE(h.platform.http.last());
+        EXPECT_EQ(h.platform.http.last()->request.url, requested);
+        h.platform.http.respond(h.platform.http.last(), 200, png(300, 300));
+        h.platform.loop.runUntilIdle();
+        // The raw text stays the key: the menu and the notch find the picture by it.
+        EXPECT_TRUE(musicArtwork(player));
+        EXPECT_TRUE(notch.artworkFor(player));
+    }
+    // The notch's own loader asks for the same encoded address.
+    notch.loadArtwork(JsonObject{{"artworkUrl", "/n/Caf\xC3\xA9 Noir.png"}});
+    EXPECT_EQ(h.platform.http.last()->request.url, std::string(kHub) + "/n/Caf%C3%A9%20Noir.png");
+    EXPECT_EQ(h.counter("music_artwork_load_failed"), 0);
 }
 
 TEST(MusicArtworkTest, TheMenuBuildersLoaderAsksTheBuilderForARefresh) {

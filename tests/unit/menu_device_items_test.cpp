@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "LocaleTestSupport.h"
 #include "MenuTestSupport.h"
 #include "controls/OrbeluneToggleSwitch.h"
 #include "menu/StayOpenSlider.h"
@@ -383,6 +384,53 @@ TEST_F(MenuDeviceItemsTest, TheTemperatureStepperSendsEachNewValue) {
     EXPECT_EQ(menu.refreshes, 1);
     EXPECT_TRUE(menu.alerts.shown.empty());
 }
+
+/// The climate rows under a language that writes a decimal comma.
+class ClimateUnderLocale : public testing::UnderLocale {
+  protected:
+    void SetUp() override {
+        testing::UnderLocale::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        // The hub sends the target as text; the current temperature as a number.
+        std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/" + kFixture);
+        std::stringstream buffer;
+        buffer << in.rdbuf();
+        std::string text = buffer.str();
+        const std::string from = R"("targetTemperature": 21,)";
+        ASSERT_NE(text.find(from), std::string::npos);
+        text.replace(text.find(from), from.size(), R"("targetTemperature": "20.5",)");
+        menu.builder->build(*menu.root, stateFromText(text));
+    }
+
+    MenuHarness menu;
+};
+
+TEST_P(ClimateUnderLocale, TheTargetReadsShowsAndStepsWithAPoint) {
+    StayOpenMenu* bedroom = menu.submenu("Bedroom");
+    ASSERT_NE(bedroom, nullptr);
+    MenuItem* heatPump = itemTitled(*bedroom, "Heat Pump");
+    ASSERT_TRUE(heatPump && heatPump->submenu());
+    MenuItem* row = itemTitled(*heatPump->submenu(), "Temperature");
+    ASSERT_TRUE(row && row->view());
+    EXPECT_EQ(labelTexts(*row->view()), (Lines{"Temperature", "20.5"}));
+    ASSERT_TRUE(heatPump->view());
+    EXPECT_EQ(labelTexts(*heatPump->view()), (Lines{"Heat Pump", "19.5"}));
+    EXPECT_EQ(outline(*heatPump->submenu())[2], "Now 19.5  Target 20.5  Heat (disabled)");
+
+    // One step up from 20.5 is 21, in the label and in the request.
+    findSubview<StayOpenStepper>(*row->view())->stepBy(1);
+    EXPECT_EQ(labelTexts(*row->view()).back(), "21");
+    const auto& sent = menu.platform.http.last()->request;
+    EXPECT_TRUE(sent.url.ends_with("/commands/set_temperature/run"));
+    EXPECT_EQ(sent.body,
+              R"({"source":"native-menubar","payload":{"temperature":2.1E1},"temperature":2.1E1})");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ClimateUnderLocale,
+                         ::testing::ValuesIn(testing::decimalCommaLocales()),
+                         testing::localeCaseName);
 
 TEST_F(MenuDeviceItemsTest, ACommandGridPlacesThreeButtonsARowAndRunsEach) {
     MenuItem* row = itemTitled(device("Den", "Den Remote"), "Commands");

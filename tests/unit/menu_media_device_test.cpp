@@ -439,6 +439,24 @@ TEST_F(MediaDeviceMenuTest, EveryShownGridOfTheDeviceGetsItsIcon) {
     EXPECT_TRUE(topGrid->tile("x")->model().image);
 }
 
+TEST_F(MediaDeviceMenuTest, IconAddressesWithSpacesOrNonAsciiNamesAreFetchedEncoded) {
+    showApps(R"([{"id":"x","name":"X","iconUrl":"http://icons.example/My Icon.png"},
+                 {"id":"y","name":"Y","iconUrl":"https://icons.example/Caf\u00e9 [HD].png"}])");
+    auto* grid = dynamic_cast<MediaAppGridView*>(&rowView(device("Den Apple TV"), "Apps"));
+    ASSERT_NE(grid, nullptr);
+    const auto icons = requestsTo("icons.example");
+    ASSERT_EQ(icons.size(), 2u);
+    EXPECT_EQ(icons[0]->request.url, "http://icons.example/My%20Icon.png");
+    EXPECT_EQ(icons[1]->request.url, "https://icons.example/Caf%C3%A9%20%5BHD%5D.png");
+    answer(icons[0], 200, png(64, 64));
+    answer(icons[1], 200, png(64, 64));
+    // Cached under the text the hub gave, so the tiles find them.
+    EXPECT_TRUE(grid->tile("x")->model().image);
+    EXPECT_TRUE(grid->tile("y")->model().image);
+    EXPECT_TRUE(sharedMediaAppIconCache().image("http://icons.example/My Icon.png"));
+    EXPECT_EQ(counter("media_app_icon_load_failed"), 0);
+}
+
 TEST_F(MediaDeviceMenuTest, TileLaunchesTheAppWithoutRefresh) {
     showApps(R"([{"id":"com.example.film","name":"Film"}])");
     auto* grid = dynamic_cast<MediaAppGridView*>(&rowView(device("Den Apple TV"), "Apps"));

@@ -113,7 +113,7 @@ TEST(UrlTest, ResolvesReferencesByTheStandard) {
         ASSERT_TRUE(resolved) << reference;
         EXPECT_EQ(resolved->toString(), expected) << reference;
     }
-    EXPECT_FALSE(base.resolve("has space"));
+    EXPECT_EQ(base.resolve("has space")->toString(), "http://a/b/c/has%20space");
     EXPECT_FALSE(Url::parseAbsolute("http://host:80x/"));
     EXPECT_FALSE(Url::parseAbsolute("relative/path"));
     auto hub = Url::parseAbsolute("http://127.0.0.1:8080/app/").value();
@@ -124,6 +124,40 @@ TEST(UrlTest, ResolvesReferencesByTheStandard) {
     EXPECT_EQ(withUser.host(), "host");
     EXPECT_EQ(withUser.port(), std::nullopt);
     EXPECT_EQ(Url::parseAbsolute("http://user:1@[::1]:81/").value().port(), 81);
+}
+
+TEST(UrlTest, CharactersAUrlCannotHoldAreEncodedBeforeParsing) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/art/My Song.jpg", "/art/My%20Song.jpg"},
+        {"Beyonc\xC3\xA9.jpg", "Beyonc%C3%A9.jpg"},
+        {"a\tb\nc\x7F", "a%09b%0Ac%7F"},
+        {"\"<>\\^`{|}", "%22%3C%3E%5C%5E%60%7B%7C%7D"},
+        {"100% sure %4", "100%25%20sure%20%254"},
+        {"%41%c3%A9", "%41%c3%A9"},  // escapes stay as they are
+        {"x#y#z", "x#y%23z"},
+        {"http://[::1]:81/a[1]?q=[2]#[3]", "http://[::1]:81/a%5B1%5D?q=%5B2%5D#%5B3%5D"},
+        {"/p[1]", "/p%5B1%5D"},
+        {"https://cdn.example/a.png?x=1&y=%20", "https://cdn.example/a.png?x=1&y=%20"},
+    };
+    for (const auto& [text, encoded] : cases) {
+        EXPECT_EQ(encodeInvalidUrlCharacters(text), encoded) << text;
+        EXPECT_EQ(encodeInvalidUrlCharacters(encoded), encoded) << "twice: " << text;
+        const auto url = Url::parse(text);
+        ASSERT_TRUE(url) << text;
+        EXPECT_EQ(url->toString(), encoded) << text;
+    }
+    // Read as written, then resolved as any reference.
+    const auto hub = Url::parseAbsolute("http://hub.local:8080/app/os/").value();
+    EXPECT_EQ(hub.resolve("/art/My Song.jpg")->toString(),
+              "http://hub.local:8080/art/My%20Song.jpg");
+    EXPECT_EQ(hub.resolve("../Beyonc\xC3\xA9 x.jpg")->toString(),
+              "http://hub.local:8080/app/Beyonc%C3%A9%20x.jpg");
+    const auto spaced = Url::parseAbsolute("HTTP://host:81/My Song.jpg").value();
+    EXPECT_EQ(spaced.scheme, "http");
+    EXPECT_EQ(spaced.path, "/My%20Song.jpg");
+    // Still no address: a malformed scheme or port.
+    EXPECT_FALSE(Url::parse("1http://host/"));
+    EXPECT_FALSE(Url::parse("http://host:8 0/"));
 }
 
 TEST(UrlTest, PathSegmentsAreEncodedByTheProgramsOwnRule) {

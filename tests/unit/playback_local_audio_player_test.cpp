@@ -200,6 +200,72 @@ TEST_F(LocalAudioPlayerTest, StartsWhereTheHubIsAndFollowsSeeksMadeElsewhere) {
     EXPECT_EQ(audio.last()->seeks.size(), 2u);
 }
 
+TEST_F(LocalAudioPlayerTest, WithoutAReportTimeOnlyANewPositionIsFollowed) {
+    JsonObject active = localPlayer();
+    active.erase("lastUpdatedAt");
+    active["positionMs"] = 60000;
+    sync(active);
+    ASSERT_EQ(audio.last()->seeks, std::vector<double>{60000});
+
+    // Refresh after refresh the hub repeats where the track was: the stream plays on.
+    for (int refresh = 0; refresh < 3; ++refresh) {
+        platform.loop.advance(std::chrono::seconds(10));
+        sync(active);
+    }
+    EXPECT_EQ(audio.last()->seeks.size(), 1u);
+
+    // A new position that matches the playing since it was first reported is no jump.
+    platform.loop.advance(std::chrono::seconds(5));
+    active["positionMs"] = 95000;
+    sync(active);
+    EXPECT_EQ(audio.last()->seeks.size(), 1u);
+
+    // One that does not is a seek made elsewhere.
+    platform.loop.advance(std::chrono::seconds(5));
+    active["positionMs"] = 150000;
+    sync(active);
+    EXPECT_EQ(audio.last()->seeks, (std::vector<double>{60000, 150000}));
+
+    // Paused with the same position, and playing again later: still no jump back.
+    active["playback"] = "paused";
+    sync(active);
+    platform.loop.advance(std::chrono::seconds(30));
+    active["playback"] = "playing";
+    sync(active);
+    platform.loop.advance(std::chrono::seconds(30));
+    sync(active);
+    EXPECT_EQ(audio.last()->seeks.size(), 2u);
+    EXPECT_TRUE(audio.last()->playing);
+}
+
+TEST_F(LocalAudioPlayerTest, PositionsBeyondAnyStreamSeekToTheFurthestPlaceAndNoFurther) {
+    JsonObject active = localPlayer();
+    active.erase("durationMs");
+    active["positionMs"] = 1e300;
+    sync(active);
+    ASSERT_EQ(audio.last()->seeks.size(), 1u);
+    EXPECT_EQ(audio.last()->seeks[0], static_cast<double>(kFurthestAudioSeekMs));
+
+    // Back from there to the start, then a string that overflows a double and a huge duration.
+    platform.loop.advance(std::chrono::seconds(1));
+    active["positionMs"] = -1e300;
+    active["lastUpdatedAt"] = kNowMs + 1000;
+    sync(active);
+    platform.loop.advance(std::chrono::seconds(1));
+    active["positionMs"] = "1e999";
+    active["lastUpdatedAt"] = kNowMs + 2000;
+    sync(active);
+    platform.loop.advance(std::chrono::seconds(1));
+    active["positionMs"] = 5e299;
+    active["durationMs"] = 1e300;
+    active["lastUpdatedAt"] = kNowMs + 3000;
+    sync(active);
+    EXPECT_EQ(audio.last()->seeks,
+              (std::vector<double>{static_cast<double>(kFurthestAudioSeekMs), 0,
+                                   static_cast<double>(kFurthestAudioSeekMs)}));
+    EXPECT_EQ(audio.players.size(), 1u);
+}
+
 TEST_F(LocalAudioPlayerTest, AFinishedStreamIsNotStartedOverBySyncs) {
     sync(localPlayer());
     audio.last()->ended = true;
@@ -235,8 +301,11 @@ TEST(LocalAudioSource, CanonicalLocations) {
               "http://127.0.0.1:8080/app/os/mac-control/stream/a.mp3");
     EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("https://cdn.example/a.mp3", base),
               "https://cdn.example/a.mp3");
+    // Characters a URL cannot hold are encoded before the location is read, as for artwork.
+    EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("bad path\n", base),
+              "http://127.0.0.1:8080/app/os/mac-control/bad%20path%0A");
     // Not a URL at all: kept as it stands.
-    EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("bad path\n", base), "bad path\n");
+    EXPECT_EQ(LocalAudioPlayer::canonicalAudioSrc("1a:b", base), "1a:b");
 }
 
 }  // namespace

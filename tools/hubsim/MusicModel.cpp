@@ -366,7 +366,8 @@ Reply MusicModel::command(const json::object& body, std::int64_t nowMs) {
         if (!t) {
             return Reply::refused("Nothing is playing on " + p->label);
         }
-        p->positionMs = std::clamp<std::int64_t>(std::llround(*target), 0, t->durationMs);
+        // Held within the track before the conversion: a request may name any number.
+        p->positionMs = std::llround(std::clamp(*target, 0.0, static_cast<double>(t->durationMs)));
         return Reply::success(p->label + " seeked");
     }
     if (a == "set_volume" || a == "setvolume" || a == "volume" || a == "volume_up" ||

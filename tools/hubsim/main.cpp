@@ -4,11 +4,13 @@
 #include "Server.h"
 #include "TokenFile.h"
 
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -32,10 +34,17 @@ void usage(std::ostream& out) {
            "  --quiet                  do not log requests\n";
 }
 
+/// The whole text as one number, read the same way whatever the locale says ("0.5", never
+/// "0,5").
+template <typename Number>
+bool parseNumber(std::string_view text, Number& out) {
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && stop == end;
+}
+
 bool parseRate(const char* text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end && *end == '\0' && out >= 0 && out <= 1;
+    return parseNumber(text, out) && out >= 0 && out <= 1;
 }
 
 }  // namespace
@@ -61,9 +70,8 @@ int main(int argc, char** argv) {
         };
         if (arg == "--port") {
             const char* v = value();
-            char* end = nullptr;
-            const long port = std::strtol(v, &end, 10);
-            if (!end || *end || port < 0 || port > 65535) {
+            long port = 0;
+            if (!parseNumber(v, port) || port < 0 || port > 65535) {
                 fail(v);
             }
             options.port = static_cast<int>(port);
@@ -86,14 +94,12 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--latency-ms") {
             const char* v = value();
-            options.faults.latencyMs = std::atoi(v);
-            if (options.faults.latencyMs < 0) {
+            if (!parseNumber(v, options.faults.latencyMs) || options.faults.latencyMs < 0) {
                 fail(v);
             }
         } else if (arg == "--icon-latency-ms") {
             const char* v = value();
-            options.faults.iconLatencyMs = std::atoi(v);
-            if (options.faults.iconLatencyMs < 0) {
+            if (!parseNumber(v, options.faults.iconLatencyMs) || options.faults.iconLatencyMs < 0) {
                 fail(v);
             }
         } else if (arg == "--fail-rate") {
@@ -110,8 +116,8 @@ int main(int argc, char** argv) {
             options.faults.refusedRoutes.emplace_back(value());
         } else if (arg == "--drop-streams-after") {
             const char* v = value();
-            options.faults.dropStreamsAfterSeconds = std::strtod(v, nullptr);
-            if (options.faults.dropStreamsAfterSeconds <= 0) {
+            if (!parseNumber(v, options.faults.dropStreamsAfterSeconds) ||
+                !(options.faults.dropStreamsAfterSeconds > 0)) {
                 fail(v);
             }
         } else if (arg == "--malformed-state") {
@@ -127,8 +133,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--keepalive-seconds") {
             const char* v = value();
-            const double seconds = std::strtod(v, nullptr);
-            if (seconds <= 0) {
+            double seconds = 0;
+            if (!parseNumber(v, seconds) || !(seconds > 0) || seconds > 86400) {
                 fail(v);
             }
             options.keepAliveInterval =
