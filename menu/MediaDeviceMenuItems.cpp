@@ -101,6 +101,23 @@ std::shared_ptr<ActionView> accentActionRow(std::string_view title, std::functio
     return row;
 }
 
+/// The record of `device` in `state`, the newest document: the top-level list holds every media
+/// device once by its id. Null when that document does not show it (or there is none).
+SharedRecord newestRecordOf(const JsonObject& device,
+                            const std::shared_ptr<const JsonObject>& state) {
+    const std::string id = identifierText(device, "id");
+    if (!state || id.empty()) {
+        return nullptr;
+    }
+    const std::string kind = string(device, "kind");
+    for (const JsonObject* candidate : topLevelMediaDevices(*state)) {
+        if (identifierText(*candidate, "id") == id && string(*candidate, "kind") == kind) {
+            return sharedRecord(state, candidate);
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string mediaDeviceStatusText(const JsonObject& device) {
@@ -473,9 +490,12 @@ std::function<void()> MenuBuilder::mediaDeviceRebuildLater(const JsonObject& dev
         }
         loop->post([this, weak, weakSubmenu, record] {
             auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakSubmenu.lock());
-            if (!weak.expired() && menu) {
-                buildMediaDeviceSubmenu(*record, *menu);
+            if (weak.expired() || !menu) {
+                return;
             }
+            // A newer document may have come in meanwhile.
+            const SharedRecord newer = newestRecordOf(*record, currentState);
+            buildMediaDeviceSubmenu(newer ? *newer : *record, *menu);
         });
     };
 }
@@ -613,7 +633,9 @@ void MenuBuilder::loadMediaApps(const JsonObject& device, StayOpenMenu& submenu)
         }
         auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakSubmenu.lock());
         if (menu && mediaAppsModeDeviceIds.contains(deviceId)) {
-            buildMediaDeviceSubmenu(*record, *menu);
+            // The device may have changed while the list loaded: the header shows it as it is now.
+            const SharedRecord newer = newestRecordOf(*record, currentState);
+            buildMediaDeviceSubmenu(newer ? *newer : *record, *menu);
         }
     });
 }

@@ -28,6 +28,14 @@ using testing::outline;
 using Lines = std::vector<std::string>;
 using Transfer = std::shared_ptr<FakeHttpClient::Transfer>;
 
+/// The text of a state fixture, to be changed before it is parsed.
+std::string fixtureText(const std::string& name) {
+    std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/" + name);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
 JsonObject object(std::string_view text) {
     return parseJson(text).value().as_object();
 }
@@ -273,10 +281,7 @@ TEST_F(MediaDeviceMenuTest, PowerSwitchSetsItselfBackWhenNothingSwitchedTheDevic
 }
 
 TEST_F(MediaDeviceMenuTest, HeaderFollowsNewerStateAndAnUnchangedOneKeepsTheRows) {
-    std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/media-remote-and-apps.json");
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::string text = buffer.str();
+    std::string text = fixtureText("media-remote-and-apps.json");
     StayOpenMenu& atv = device("Den Apple TV");
     const View* remoteBefore = itemTitled(atv, "Remote")->view().get();
     ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
@@ -292,6 +297,30 @@ TEST_F(MediaDeviceMenuTest, HeaderFollowsNewerStateAndAnUnchangedOneKeepsTheRows
     EXPECT_FALSE(power->isOn());
     // The mode switch rebuilds from the newer record too.
     chooseMode(atv, 1);
+    EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
+}
+
+TEST_F(MediaDeviceMenuTest, AListArrivingAfterTheDeviceChangedShowsItAsItIsNow) {
+    std::string text = fixtureText("media-remote-and-apps.json");
+    StayOpenMenu& atv = device("Den Apple TV");
+    chooseMode(atv, 1);
+    auto fetch = requestsTo("/devices/atv-1/apps");
+    ASSERT_EQ(fetch.size(), 1u);
+    const std::string on = R"("isOn": true, "onItemId")";
+    text.replace(text.find(on), on.size(), R"("isOn": false, "onItemId")");
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
+    EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
+
+    answer(fetch[0], 200, R"({"status":true,"apps":[{"id":"a","name":"Alpha"}]})");
+    EXPECT_EQ(outline(atv),
+              (Lines{"Den Apple TV", "Remote / Apps", "Apps", "---", "Refresh Apps"}));
+    View& header = rowView(atv, "Den Apple TV");
+    EXPECT_EQ(labelTexts(header), (Lines{"Den Apple TV", "Powered off"}));
+    auto* power = findSubview<OrbeluneToggleSwitch>(header);
+    ASSERT_NE(power, nullptr);
+    EXPECT_FALSE(power->isOn());
+    // And it stays so: the next unchanged document has nothing to correct.
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
     EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
 }
 
