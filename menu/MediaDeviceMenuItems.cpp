@@ -468,11 +468,30 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaCommandGridItem(const ObjectList& co
         button->setFont(Font::system(11));
         button->setToolTip(title);
         auto command = std::make_shared<const JsonObject>(record);
-        // The item without a desired state, else the key as a command; refusals as elsewhere.
+        // The item without a desired state, else the key as a command. A refused item is told,
+        // even as unsupported: "More" holds what the remote lacks, and a click there that only
+        // refreshed would look as if it did nothing.
         button->setTarget(retainTarget([this, weak, owner, command] {
-            if (!weak.expired()) {
-                runCommandObject(*command, *owner);
+            if (weak.expired()) {
+                return;
             }
+            const std::string itemId = identifierText(*command, "itemId");
+            if (itemId.empty()) {
+                runCommandObject(*command, *owner);
+                return;
+            }
+            client.runItem(itemId, std::nullopt, [this, weak](Result<void> result) {
+                if (weak.expired()) {
+                    return;
+                }
+                if (result.ok()) {
+                    if (refresh) {
+                        refresh();
+                    }
+                } else if (!isCancellationError(result.error())) {
+                    showError(result.error());
+                }
+            });
         }));
         view->addSubview(button);
     }

@@ -238,8 +238,8 @@ TEST_F(MediaDeviceMenuTest, MoreGridHasOneFullWidthButtonOrTwoColumns) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->frame(), Rect(14, 10, 298, 26));
 
-    // An item-backed command runs its item without a desired state; a refusal as unsupported
-    // only refreshes.
+    // An item-backed command runs its item without a desired state, and tells every refusal,
+    // one as unsupported too.
     button->sendAction();
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_NE(requests()[0]->request.url.find("/items/tv-1%2Fgame/run"), std::string::npos);
@@ -247,7 +247,46 @@ TEST_F(MediaDeviceMenuTest, MoreGridHasOneFullWidthButtonOrTwoColumns) {
     EXPECT_FALSE(body.contains("desiredState"));
     answer(requests()[0], 200,
            R"({"status":false,"message":"Not supported","code":"unsupported"})");
+    EXPECT_EQ(menu.alerts.shown.size(), 1u);
+    EXPECT_EQ(menu.refreshes, 0);
+    button->sendAction();
+    answer(requests()[1], 200, R"({"status":true})");
+    EXPECT_EQ(menu.refreshes, 1);
+    EXPECT_EQ(menu.alerts.shown.size(), 1u);
+}
+
+TEST_F(MediaDeviceMenuTest, OnlyTheRemoteAndKeyCommandsOfMoreRefreshQuietlyWhenUnsupported) {
+    const char* unsupported = R"({"status":false,"message":"Not supported","code":"unsupported"})";
+    StayOpenMenu& atv = device("Den Apple TV");
+    // "More" with a key: a device command, whose unsupported answer only refreshes.
+    std::vector<Button*> more;
+    for (const auto& subview : rowView(atv, "More").subviews()) {
+        if (auto* button = dynamic_cast<Button*>(subview.get())) {
+            more.push_back(button);
+        }
+    }
+    ASSERT_EQ(more.size(), 3u);
+    more[0]->sendAction();
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_NE(requests()[0]->request.url.find("/devices/atv-1/commands/screensaver/run"),
+              std::string::npos);
+    answer(requests()[0], 200, unsupported);
     EXPECT_EQ(menu.alerts.shown.size(), 0u);
+    EXPECT_EQ(menu.refreshes, 1);
+    // The remote's item-backed button stays quiet on the same answer.
+    ActionView* playPause = buttonWithTip(rowView(atv, "Remote"), "Command");
+    ASSERT_NE(playPause, nullptr);
+    click(*playPause);
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_NE(requests()[1]->request.url.find("/items/atv-1%2Fplay/run"), std::string::npos);
+    answer(requests()[1], 200, unsupported);
+    EXPECT_EQ(menu.alerts.shown.size(), 0u);
+    EXPECT_EQ(menu.refreshes, 2);
+    // "More"'s item-backed Restart tells it.
+    more[2]->sendAction();
+    answer(requests()[2], 200, unsupported);
+    EXPECT_EQ(menu.alerts.shown.size(), 1u);
+    EXPECT_EQ(menu.refreshes, 2);
 }
 
 TEST_F(MediaDeviceMenuTest, PowerSwitchSetsItselfBackWhenNothingSwitchedTheDevice) {
