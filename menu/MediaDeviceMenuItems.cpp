@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,18 @@ SharedRecord newestRecordOf(const JsonObject& device,
     return nullptr;
 }
 
+/// Adds the targets that the controls in `view` and its subviews send to.
+void collectTargets(const View& view, std::set<const ActionTarget*>& targets) {
+    if (const auto* control = dynamic_cast<const Control*>(&view)) {
+        if (auto target = control->target()) {
+            targets.insert(target.get());
+        }
+    }
+    for (const auto& subview : view.subviews()) {
+        collectTargets(*subview, targets);
+    }
+}
+
 }  // namespace
 
 std::string mediaDeviceStatusText(const JsonObject& device) {
@@ -202,6 +215,16 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
             }
         }
     }
+    // The rows going away take their targets along: rebuilt in place on every change the hub
+    // reports, the submenu must not pile them up in `buttonTargets`.
+    std::set<const ActionTarget*> oldTargets;
+    for (const auto& item : submenu.itemArray()) {
+        if (item->view()) {
+            collectTargets(*item->view(), oldTargets);
+        }
+    }
+    std::erase_if(buttonTargets,
+                  [&oldTargets](const auto& target) { return oldTargets.contains(target.get()); });
     submenu.removeAllItems();
     submenu.addItem(mediaHeaderItem(device));
     const bool hasApps = supportsDeviceApps(device);

@@ -363,6 +363,35 @@ TEST_F(MediaDeviceMenuTest, AListArrivingAfterTheDeviceChangedShowsItAsItIsNow) 
     EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
 }
 
+TEST_F(MediaDeviceMenuTest, RebuildsInPlaceReplaceTheSubmenusTargets) {
+    std::string text = fixtureText("media-remote-and-apps.json");
+    const std::string on = R"("isOn": true, "onItemId")";
+    const std::string off = R"("isOn": false, "onItemId")";
+    const std::size_t at = text.find(on);
+    ASSERT_NE(at, std::string::npos);
+    const std::string onText = text;
+    std::string offText = text;
+    offText.replace(at, on.size(), off);
+    const std::size_t before = menu.builder->buttonTargets.size();
+    ASSERT_GT(before, 0u);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(i % 2 ? onText : offText)));
+    }
+    EXPECT_EQ(menu.builder->buttonTargets.size(), before);
+    // The newest rows' controls still have their targets.
+    StayOpenMenu& atv = device("Den Apple TV");
+    auto* power = findSubview<OrbeluneToggleSwitch>(rowView(atv, "Den Apple TV"));
+    ASSERT_NE(power, nullptr);
+    EXPECT_TRUE(power->isOn());
+    click(*power);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_NE(requests()[0]->request.url.find("/items/atv-1%2Foff/run"), std::string::npos);
+    auto* more = findSubview<Button>(rowView(atv, "More"));
+    ASSERT_NE(more, nullptr);
+    EXPECT_TRUE(more->sendAction());
+    EXPECT_EQ(requests().size(), 2u);
+}
+
 TEST_F(MediaDeviceMenuTest, AppsModeLoadsOnceThenShowsTheGrid) {
     StayOpenMenu& atv = device("Den Apple TV");
     chooseMode(atv, 1);
