@@ -95,7 +95,9 @@ void MusicArtworkView::draw(GraphicsContext& ctx, const Rect&) {
         ctx.fillEllipse(e.insetBy(-10, -12), accentColor_.withAlphaComponent(0.38));
         ctx.restore();
         if (fallback_) {
-            ctx.drawImage(*fallback_, e.insetBy(14, 14), CompositingOperation::SourceOver, 0.9);
+            // The tile is dark in either appearance: a symbol given as a template is white on it.
+            ctx.drawImage(*fallback_, e.insetBy(14, 14), CompositingOperation::SourceOver, 0.9,
+                          Color::white());
         }
     }
     ctx.strokeRoundedRect(e, 10, Color::black().withAlphaComponent(0.14), 0.6);

@@ -630,8 +630,10 @@ std::shared_ptr<MenuItem> MenuBuilder::commandGridItem(std::string_view title,
                                                        const JsonObject& device) {
     const std::size_t count = commands.size();
     const std::size_t rows = (count + 2) / 3;
+    // The last row of buttons keeps 6 points above the row's bottom edge: flush with it, its
+    // bezel ran under the edge of the menu when the grid was a submenu's last row.
     const double height = static_cast<double>(std::max<std::size_t>(rows, 1)) * 24 +
-                          static_cast<double>(rows > 0 ? rows - 1 : 0) * 6 + 28;
+                          static_cast<double>(rows > 0 ? rows - 1 : 0) * 6 + 28 + 6;
     auto view = std::make_shared<View>(Rect(0, 0, width, height));
     view->addSubview(
         rowLabel(title, Rect(14, height - 20, 160, 17), Font::system(12), secondaryLabelColor()));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,35 @@ std::shared_ptr<ActionView> accentActionRow(std::string_view title, std::functio
     return row;
 }
 
+/// The record of `device` in `state`, the newest document: the top-level list holds every media
+/// device once by its id. Null when that document does not show it (or there is none).
+SharedRecord newestRecordOf(const JsonObject& device,
+                            const std::shared_ptr<const JsonObject>& state) {
+    const std::string id = identifierText(device, "id");
+    if (!state || id.empty()) {
+        return nullptr;
+    }
+    const std::string kind = string(device, "kind");
+    for (const JsonObject* candidate : topLevelMediaDevices(*state)) {
+        if (identifierText(*candidate, "id") == id && string(*candidate, "kind") == kind) {
+            return sharedRecord(state, candidate);
+        }
+    }
+    return nullptr;
+}
+
+/// Adds the targets that the controls in `view` and its subviews send to.
+void collectTargets(const View& view, std::set<const ActionTarget*>& targets) {
+    if (const auto* control = dynamic_cast<const Control*>(&view)) {
+        if (auto target = control->target()) {
+            targets.insert(target.get());
+        }
+    }
+    for (const auto& subview : view.subviews()) {
+        collectTargets(*subview, targets);
+    }
+}
+
 }  // namespace
 
 std::string mediaDeviceStatusText(const JsonObject& device) {
@@ -185,6 +215,16 @@ void MenuBuilder::buildMediaDeviceSubmenu(const JsonObject& device, StayOpenMenu
             }
         }
     }
+    // The rows going away take their targets along: rebuilt in place on every change the hub
+    // reports, the submenu must not pile them up in `buttonTargets`.
+    std::set<const ActionTarget*> oldTargets;
+    for (const auto& item : submenu.itemArray()) {
+        if (item->view()) {
+            collectTargets(*item->view(), oldTargets);
+        }
+    }
+    std::erase_if(buttonTargets,
+                  [&oldTargets](const auto& target) { return oldTargets.contains(target.get()); });
     submenu.removeAllItems();
     submenu.addItem(mediaHeaderItem(device));
     const bool hasApps = supportsDeviceApps(device);
@@ -451,11 +491,30 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaCommandGridItem(const ObjectList& co
         button->setFont(Font::system(11));
         button->setToolTip(title);
         auto command = std::make_shared<const JsonObject>(record);
-        // The item without a desired state, else the key as a command; refusals as elsewhere.
+        // The item without a desired state, else the key as a command. A refused item is told,
+        // even as unsupported: "More" holds what the remote lacks, and a click there that only
+        // refreshed would look as if it did nothing.
         button->setTarget(retainTarget([this, weak, owner, command] {
-            if (!weak.expired()) {
-                runCommandObject(*command, *owner);
+            if (weak.expired()) {
+                return;
             }
+            const std::string itemId = identifierText(*command, "itemId");
+            if (itemId.empty()) {
+                runCommandObject(*command, *owner);
+                return;
+            }
+            client.runItem(itemId, std::nullopt, [this, weak](Result<void> result) {
+                if (weak.expired()) {
+                    return;
+                }
+                if (result.ok()) {
+                    if (refresh) {
+                        refresh();
+                    }
+                } else if (!isCancellationError(result.error())) {
+                    showError(result.error());
+                }
+            });
         }));
         view->addSubview(button);
     }
@@ -473,9 +532,12 @@ std::function<void()> MenuBuilder::mediaDeviceRebuildLater(const JsonObject& dev
         }
         loop->post([this, weak, weakSubmenu, record] {
             auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakSubmenu.lock());
-            if (!weak.expired() && menu) {
-                buildMediaDeviceSubmenu(*record, *menu);
+            if (weak.expired() || !menu) {
+                return;
             }
+            // A newer document may have come in meanwhile.
+            const SharedRecord newer = newestRecordOf(*record, currentState);
+            buildMediaDeviceSubmenu(newer ? *newer : *record, *menu);
         });
     };
 }
@@ -613,7 +675,9 @@ void MenuBuilder::loadMediaApps(const JsonObject& device, StayOpenMenu& submenu)
         }
         auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakSubmenu.lock());
         if (menu && mediaAppsModeDeviceIds.contains(deviceId)) {
-            buildMediaDeviceSubmenu(*record, *menu);
+            // The device may have changed while the list loaded: the header shows it as it is now.
+            const SharedRecord newer = newestRecordOf(*record, currentState);
+            buildMediaDeviceSubmenu(newer ? *newer : *record, *menu);
         }
     });
 }

@@ -189,9 +189,20 @@ void NotchPlayerController::showExpandedView() {
         card.onVolume = guarded([this](double fraction) {
             sendSequenced(kVolumeControl, "setVolume", JsonObject{{"volume", fraction * 100}});
         });
-        card.onHoverEnter = guarded([this] { cancelTimer(collapseTimer_); });
-        card.onHoverExit = guarded([this] { restartCollapseTimer(); });
-        card.onUserInteraction = guarded([this] { restartCollapseTimer(); });
+        card.onHoverEnter = guarded([this] {
+            pointerOnCard_ = true;
+            cancelTimer(collapseTimer_);
+        });
+        card.onHoverExit = guarded([this] {
+            pointerOnCard_ = false;
+            restartCollapseTimer();
+        });
+        // A pointer resting on the card keeps it open, clicks or not; leaving starts the count.
+        card.onUserInteraction = guarded([this] {
+            if (!pointerOnCard_) {
+                restartCollapseTimer();
+            }
+        });
         card.onSelectPlayer = guarded([this](const std::string& key) { launchSource(key); });
     }
     showInContainer(expandedView_);

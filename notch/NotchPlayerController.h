@@ -99,6 +99,8 @@ class NotchPlayerController {
     std::optional<Timer> progressTimer_;
     std::optional<Timer> hoverTimer_;
     std::optional<Timer> collapseTimer_;
+    /// Between the card's hover enter and exit.
+    bool pointerOnCard_ = false;
     NotchArtworkLoader artwork_;
     Subscription screensObserver_;
     Lifetime lifetime_;

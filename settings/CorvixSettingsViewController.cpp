@@ -103,14 +103,17 @@ std::shared_ptr<ButtonTarget> CorvixSettingsViewController::retainTarget(
 // Loading.
 
 void CorvixSettingsViewController::refresh() {
-    if (saveTask_) {
-        // Loaded now, the list could miss the save in flight and show an older selection.
-        reloadAfterSave_ = true;
-        return;
-    }
     // The answer of a load cancelled here is dropped: it is no failure.
     loadTask_.cancel();
     const unsigned generation = ++loadGeneration_;
+    if (saveTask_) {
+        // Loaded now, the list could miss the save in flight and show an older selection: the
+        // load follows the save, and the panel says so meanwhile (a stalled hub takes long).
+        reloadAfterSave_ = true;
+        carriedStatus_ = {kSavingStatus, secondaryColor()};
+        renderMessage(kLoadingTitle, std::nullopt);
+        return;
+    }
     renderMessage(kLoadingTitle, std::nullopt);
     loadTask_ = client.fetchProgramChoices(
         [this, alive = lifetime_.weak(), generation](Result<std::vector<JsonObject>> result) {
@@ -127,10 +130,12 @@ void CorvixSettingsViewController::finishLoad(Result<std::vector<JsonObject>> re
         if (isCancellationError(result.error())) {
             return;
         }
-        renderMessage(kLoadFailedTitle, result.error().description);
+        // A finished reload is fresh content: a note carried through it is told.
         carriedStatus_.reset();
+        renderMessage(kLoadFailedTitle, result.error().description);
         return;
     }
+    carriedStatus_.reset();
     programs_ = std::move(result.value());
     selectedProgramIds_.clear();
     for (const JsonObject& record : programs_) {
@@ -140,7 +145,6 @@ void CorvixSettingsViewController::finishLoad(Result<std::vector<JsonObject>> re
         }
     }
     renderChoices();
-    carriedStatus_.reset();
 }
 
 // Choosing.

@@ -52,8 +52,8 @@ class CorvixSettingsViewController final : public ViewController {
     CorvixSettingsViewController(const CorvixSettingsViewController&) = delete;
     CorvixSettingsViewController& operator=(const CorvixSettingsViewController&) = delete;
 
-    /// Loads the choices from the hub and shows them; while a save is in flight the reload
-    /// follows it instead.
+    /// Shows the loading message at once, then loads the choices from the hub and shows them;
+    /// while a save is in flight the load follows it.
     void refresh();
 
     const double panelWidth = kPanelWidth;
@@ -107,7 +107,8 @@ class CorvixSettingsViewController final : public ViewController {
     bool saveQueued_ = false;
     /// A reload was asked for while saving; it starts when the last save is answered.
     bool reloadAfterSave_ = false;
-    /// A status the next footers keep (a failed save's note survives the reload it starts).
+    /// A status the next footers keep until a load finishes (a failed save's note stays while
+    /// the reload it starts is loading).
     std::optional<std::pair<std::string, Color>> carriedStatus_;
     Lifetime lifetime_;
 };

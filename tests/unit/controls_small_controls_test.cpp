@@ -330,6 +330,7 @@ TEST(MusicArtworkViewTest, FallbackDrawingWithoutImage) {
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].rect, Rect(15, 15, 26, 26));
     EXPECT_DOUBLE_EQ(images[0].value, 0.9);
+    EXPECT_EQ(images[0].tint, Color::white());  // a template fallback is white on the dark tile
 
     view.setImage(std::make_shared<Image>(Size{10, 10}));
     RecordingGraphicsContext withImage;

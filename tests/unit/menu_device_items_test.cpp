@@ -436,8 +436,8 @@ TEST_F(MenuDeviceItemsTest, ACommandGridPlacesThreeButtonsARowAndRunsEach) {
     MenuItem* row = itemTitled(device("Den", "Den Remote"), "Commands");
     ASSERT_NE(row, nullptr);
     const View& grid = *row->view();
-    EXPECT_EQ(grid.frame(), Rect(0, 0, 326, 112));
-    EXPECT_EQ(findSubview<TextField>(grid)->frame(), Rect(14, 92, 160, 17));
+    EXPECT_EQ(grid.frame(), Rect(0, 0, 326, 118));
+    EXPECT_EQ(findSubview<TextField>(grid)->frame(), Rect(14, 98, 160, 17));
     const auto buttons = buttonsOf(grid);
     ASSERT_EQ(buttons.size(), 7u);
     Lines titles;
@@ -445,9 +445,9 @@ TEST_F(MenuDeviceItemsTest, ACommandGridPlacesThreeButtonsARowAndRunsEach) {
         titles.push_back(button->title());
     }
     EXPECT_EQ(titles, (Lines{"One", "two", "Scene", "Four", "Five", "Six", "Seven"}));
-    EXPECT_EQ(buttons[0]->frame(), Rect(14, 60, 88, 24));
-    EXPECT_EQ(buttons[4]->frame(), Rect(109, 30, 88, 24));
-    EXPECT_EQ(buttons[6]->frame(), Rect(14, 0, 88, 24));
+    EXPECT_EQ(buttons[0]->frame(), Rect(14, 66, 88, 24));
+    EXPECT_EQ(buttons[4]->frame(), Rect(109, 36, 88, 24));
+    EXPECT_EQ(buttons[6]->frame(), Rect(14, 6, 88, 24));
     EXPECT_EQ(buttons[0]->controlSize(), ControlSize::Small);
     EXPECT_EQ(buttons[0]->font(), Font::system(11));
     EXPECT_EQ(buttons[0]->bezelStyle(), BezelStyle::Rounded);
@@ -465,8 +465,25 @@ TEST_F(MenuDeviceItemsTest, ACommandGridPlacesThreeButtonsARowAndRunsEach) {
     ASSERT_EQ(menu.alerts.shown.size(), 1u);
     EXPECT_EQ(menu.alerts.shown[0].messageText, "Command is not supported");
 
-    // One command: one row of buttons, 52 high.
-    EXPECT_EQ(itemTitled(device("Bedroom", "Heat Pump"), "Commands")->view()->frame().height(), 52);
+    // One command: one row of buttons, 58 high.
+    EXPECT_EQ(itemTitled(device("Bedroom", "Heat Pump"), "Commands")->view()->frame().height(), 58);
+}
+
+TEST_F(MenuDeviceItemsTest, EveryClimateRowHoldsItsContent) {
+    for (const auto& item : device("Bedroom", "Heat Pump").itemArray()) {
+        if (!item->view()) {
+            continue;
+        }
+        const View& row = *item->view();
+        SCOPED_TRACE(item->title());
+        for (const auto& subview : row.subviews()) {
+            const Rect frame = subview->frame();
+            EXPECT_EQ(row.bounds().intersection(frame), frame)
+                << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+            // Content on the row's bottom edge runs under the menu's edge when its row comes last.
+            EXPECT_GE(frame.minY(), 4);
+        }
+    }
 }
 
 TEST_F(MenuDeviceItemsTest, ADeviceCommandsOutcomeIsARefreshOrAnAlert) {

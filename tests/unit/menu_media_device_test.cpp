@@ -28,6 +28,14 @@ using testing::outline;
 using Lines = std::vector<std::string>;
 using Transfer = std::shared_ptr<FakeHttpClient::Transfer>;
 
+/// The text of a state fixture, to be changed before it is parsed.
+std::string fixtureText(const std::string& name) {
+    std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/" + name);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
 JsonObject object(std::string_view text) {
     return parseJson(text).value().as_object();
 }
@@ -230,8 +238,8 @@ TEST_F(MediaDeviceMenuTest, MoreGridHasOneFullWidthButtonOrTwoColumns) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->frame(), Rect(14, 10, 298, 26));
 
-    // An item-backed command runs its item without a desired state; a refusal as unsupported
-    // only refreshes.
+    // An item-backed command runs its item without a desired state, and tells every refusal,
+    // one as unsupported too.
     button->sendAction();
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_NE(requests()[0]->request.url.find("/items/tv-1%2Fgame/run"), std::string::npos);
@@ -239,7 +247,46 @@ TEST_F(MediaDeviceMenuTest, MoreGridHasOneFullWidthButtonOrTwoColumns) {
     EXPECT_FALSE(body.contains("desiredState"));
     answer(requests()[0], 200,
            R"({"status":false,"message":"Not supported","code":"unsupported"})");
+    EXPECT_EQ(menu.alerts.shown.size(), 1u);
+    EXPECT_EQ(menu.refreshes, 0);
+    button->sendAction();
+    answer(requests()[1], 200, R"({"status":true})");
+    EXPECT_EQ(menu.refreshes, 1);
+    EXPECT_EQ(menu.alerts.shown.size(), 1u);
+}
+
+TEST_F(MediaDeviceMenuTest, OnlyTheRemoteAndKeyCommandsOfMoreRefreshQuietlyWhenUnsupported) {
+    const char* unsupported = R"({"status":false,"message":"Not supported","code":"unsupported"})";
+    StayOpenMenu& atv = device("Den Apple TV");
+    // "More" with a key: a device command, whose unsupported answer only refreshes.
+    std::vector<Button*> more;
+    for (const auto& subview : rowView(atv, "More").subviews()) {
+        if (auto* button = dynamic_cast<Button*>(subview.get())) {
+            more.push_back(button);
+        }
+    }
+    ASSERT_EQ(more.size(), 3u);
+    more[0]->sendAction();
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_NE(requests()[0]->request.url.find("/devices/atv-1/commands/screensaver/run"),
+              std::string::npos);
+    answer(requests()[0], 200, unsupported);
     EXPECT_EQ(menu.alerts.shown.size(), 0u);
+    EXPECT_EQ(menu.refreshes, 1);
+    // The remote's item-backed button stays quiet on the same answer.
+    ActionView* playPause = buttonWithTip(rowView(atv, "Remote"), "Command");
+    ASSERT_NE(playPause, nullptr);
+    click(*playPause);
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_NE(requests()[1]->request.url.find("/items/atv-1%2Fplay/run"), std::string::npos);
+    answer(requests()[1], 200, unsupported);
+    EXPECT_EQ(menu.alerts.shown.size(), 0u);
+    EXPECT_EQ(menu.refreshes, 2);
+    // "More"'s item-backed Restart tells it.
+    more[2]->sendAction();
+    answer(requests()[2], 200, unsupported);
+    EXPECT_EQ(menu.alerts.shown.size(), 1u);
+    EXPECT_EQ(menu.refreshes, 2);
 }
 
 TEST_F(MediaDeviceMenuTest, PowerSwitchSetsItselfBackWhenNothingSwitchedTheDevice) {
@@ -273,10 +320,7 @@ TEST_F(MediaDeviceMenuTest, PowerSwitchSetsItselfBackWhenNothingSwitchedTheDevic
 }
 
 TEST_F(MediaDeviceMenuTest, HeaderFollowsNewerStateAndAnUnchangedOneKeepsTheRows) {
-    std::ifstream in(std::string(CORVIX_FIXTURES_DIR) + "/state/media-remote-and-apps.json");
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::string text = buffer.str();
+    std::string text = fixtureText("media-remote-and-apps.json");
     StayOpenMenu& atv = device("Den Apple TV");
     const View* remoteBefore = itemTitled(atv, "Remote")->view().get();
     ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
@@ -293,6 +337,59 @@ TEST_F(MediaDeviceMenuTest, HeaderFollowsNewerStateAndAnUnchangedOneKeepsTheRows
     // The mode switch rebuilds from the newer record too.
     chooseMode(atv, 1);
     EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
+}
+
+TEST_F(MediaDeviceMenuTest, AListArrivingAfterTheDeviceChangedShowsItAsItIsNow) {
+    std::string text = fixtureText("media-remote-and-apps.json");
+    StayOpenMenu& atv = device("Den Apple TV");
+    chooseMode(atv, 1);
+    auto fetch = requestsTo("/devices/atv-1/apps");
+    ASSERT_EQ(fetch.size(), 1u);
+    const std::string on = R"("isOn": true, "onItemId")";
+    text.replace(text.find(on), on.size(), R"("isOn": false, "onItemId")");
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
+    EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
+
+    answer(fetch[0], 200, R"({"status":true,"apps":[{"id":"a","name":"Alpha"}]})");
+    EXPECT_EQ(outline(atv),
+              (Lines{"Den Apple TV", "Remote / Apps", "Apps", "---", "Refresh Apps"}));
+    View& header = rowView(atv, "Den Apple TV");
+    EXPECT_EQ(labelTexts(header), (Lines{"Den Apple TV", "Powered off"}));
+    auto* power = findSubview<OrbeluneToggleSwitch>(header);
+    ASSERT_NE(power, nullptr);
+    EXPECT_FALSE(power->isOn());
+    // And it stays so: the next unchanged document has nothing to correct.
+    ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(text)));
+    EXPECT_EQ(labelTexts(rowView(atv, "Den Apple TV")), (Lines{"Den Apple TV", "Powered off"}));
+}
+
+TEST_F(MediaDeviceMenuTest, RebuildsInPlaceReplaceTheSubmenusTargets) {
+    std::string text = fixtureText("media-remote-and-apps.json");
+    const std::string on = R"("isOn": true, "onItemId")";
+    const std::string off = R"("isOn": false, "onItemId")";
+    const std::size_t at = text.find(on);
+    ASSERT_NE(at, std::string::npos);
+    const std::string onText = text;
+    std::string offText = text;
+    offText.replace(at, on.size(), off);
+    const std::size_t before = menu.builder->buttonTargets.size();
+    ASSERT_GT(before, 0u);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(menu.builder->updateRows(testing::stateFromText(i % 2 ? onText : offText)));
+    }
+    EXPECT_EQ(menu.builder->buttonTargets.size(), before);
+    // The newest rows' controls still have their targets.
+    StayOpenMenu& atv = device("Den Apple TV");
+    auto* power = findSubview<OrbeluneToggleSwitch>(rowView(atv, "Den Apple TV"));
+    ASSERT_NE(power, nullptr);
+    EXPECT_TRUE(power->isOn());
+    click(*power);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_NE(requests()[0]->request.url.find("/items/atv-1%2Foff/run"), std::string::npos);
+    auto* more = findSubview<Button>(rowView(atv, "More"));
+    ASSERT_NE(more, nullptr);
+    EXPECT_TRUE(more->sendAction());
+    EXPECT_EQ(requests().size(), 2u);
 }
 
 TEST_F(MediaDeviceMenuTest, AppsModeLoadsOnceThenShowsTheGrid) {

@@ -6,6 +6,7 @@
 #include "controls/MusicArtworkView.h"
 #include "menu/StayOpenSlider.h"
 #include "notch/NotchPlayerController.h"
+#include "platform/testing/RecordingGraphicsContext.h"
 #include "platform/ui/Button.h"
 
 namespace corvix {
@@ -162,6 +163,23 @@ TEST_F(MenuMusicItemsTest, TheSubmenuListsItsRowsInOrder) {
     // Without an active player object nothing is added, yet the separator follows.
     build(edited([](JsonObject& m) { m.erase("activePlayer"); }));
     EXPECT_EQ(outline(*menu.root)[0], "---");
+}
+
+TEST_F(MenuMusicItemsTest, WithoutArtworkTheCardShowsAWhiteNoteOnItsDarkTile) {
+    ASSERT_EQ(Color::currentScheme(), ColorScheme::Light);  // where the label colour is dark
+    auto* artwork = findSubview<MusicArtworkView>(rowView(music(), kEntry));
+    ASSERT_NE(artwork, nullptr);
+    ASSERT_EQ(artwork->image(), nullptr);
+    ASSERT_NE(artwork->fallback(), nullptr);
+    RecordingGraphicsContext context;
+    artwork->draw(context, artwork->bounds());
+    const auto images = context.ofKind(DrawCall::Kind::Image);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].image, artwork->fallback().get());
+    // A template symbol takes the colour it is drawn in.
+    ASSERT_TRUE(images[0].image->isTemplate());
+    ASSERT_TRUE(images[0].tint.has_value());
+    EXPECT_EQ(*images[0].tint, Color::white());
 }
 
 TEST_F(MenuMusicItemsTest, OptionalRowsFollowTheirValues) {

@@ -235,6 +235,32 @@ TEST_F(NotchFixture, ClickExpandsAtOnceAndTheCardCollapsesWhenLeftAlone) {
     EXPECT_TRUE(notch->window().lastFrameAnimation().has_value());
 }
 
+TEST_F(NotchFixture, ClicksKeepTheCardOpenUnderThePointerAndRestartTheCountAwayFromIt) {
+    notch->update(stateWith(playerRecord()));
+    pointerAt({50, 16});
+    advance(0.3);
+    ASSERT_EQ(notch->state(), State::expanded);
+    PlayerCardView& card = *notch->expandedView();
+    EventDriver driver(notch->window());
+    driver.click(windowPoint(card.nextButton(), {16, 16}));
+    driver.click(windowPoint(card.volume(), {40, 4}));
+    // Not even for a moment: a collapsed card would grow again under the resting pointer.
+    for (int tenth = 1; tenth <= 100; ++tenth) {
+        advance(0.1);
+        ASSERT_EQ(notch->state(), State::expanded) << "after " << tenth / 10.0 << " s";
+    }
+    EXPECT_FALSE(notch->hasCollapseTimer());
+
+    pointerAway();
+    advance(3);
+    // Pressed without the pointer (from the keyboard or assistive technology): 3.5 s again.
+    EXPECT_TRUE(card.playButton().accessibilityPerformPress());
+    advance(3);
+    EXPECT_EQ(notch->state(), State::expanded);
+    advance(0.5);
+    EXPECT_EQ(notch->state(), State::compact);
+}
+
 TEST_F(NotchFixture, ViewsUnderARestingPointerSeeIt) {
     // The pointer already rests where the strip appears: the desktop sends no enter event
     // for a window that shows up under it, nor for the card that grows under it.

@@ -232,12 +232,41 @@ TEST_F(SettingsPanelTest, AFailedSaveIsShownInRedAndTheReloadShowsWhatTheHubHold
     ASSERT_EQ(requests("GET").size(), 2u);
     EXPECT_EQ(status(), "Save failed. Reloading choices.");
     EXPECT_EQ(panel->statusLabel()->textColor(), Color::system(SystemColor::Red));
+    // The note stays while the choices reload, and goes with the reload that finished.
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(status(), "Save failed. Reloading choices.");
     answerLoad(kChoices);
     EXPECT_EQ(listBoxes()[2]->state(), ControlState::Off);  // the hub never took it
-    // The note stays, so the box turning back is not silent; the next click replaces it.
-    EXPECT_EQ(status(), "Save failed. Reloading choices.");
+    EXPECT_EQ(status(), "Selections save automatically.");
+    EXPECT_EQ(panel->statusLabel()->textColor(), Color::system(SystemColor::SecondaryLabel));
     listBoxes()[2]->performClick();
     EXPECT_EQ(status(), "Saving...");
+}
+
+TEST_F(SettingsPanelTest, RefreshDuringASaveShowsLoadingAtOnceAndLoadsAfterTheSave) {
+    open(kChoices);
+    listBoxes()[2]->performClick();
+    button("Refresh")->performClick();
+    platform.loop.runUntilIdle();
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(status(), "Saving...");
+    EXPECT_EQ(requests("GET").size(), 1u) << "no load while the save is in flight";
+    // Pressed again meanwhile: still one load, after the save.
+    button("Refresh")->performClick();
+    platform.loop.runUntilIdle();
+    EXPECT_EQ(requests("GET").size(), 1u);
+    answerSave(R"({"status":false,"message":"Hub is busy"})");
+    ASSERT_EQ(requests("GET").size(), 2u);
+    EXPECT_EQ(status(), "Save failed. Reloading choices.");
+    answerLoad(kChoices);
+    EXPECT_EQ(listBoxes().size(), 6u);
+    EXPECT_EQ(status(), "Selections save automatically.");
+    // A load that fails ends the note as well.
+    listBoxes()[2]->performClick();
+    answerSave(R"({"status":false,"message":"Hub is busy"})");
+    answerLoad(R"({"status":false,"message":"Programs are unavailable"})");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Unable to load Corvix automations");
+    EXPECT_EQ(status(), "Selections save automatically.");
 }
 
 TEST_F(SettingsPanelTest, ALoadFailureShowsItsDescriptionAndRefreshRetries) {
@@ -260,7 +289,7 @@ TEST_F(SettingsPanelTest, QuickClicksSaveInOrderEachWithTheLatestSelection) {
     listBoxes()[0]->performClick();  // prog-movie off
     ASSERT_EQ(requests("POST").size(), 1u) << "one save at a time";
     panel->refresh();  // the window opened again meanwhile
-    EXPECT_EQ(listBoxes().size(), 6u);
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
     answerSave();
     ASSERT_EQ(requests("POST").size(), 2u);
     EXPECT_EQ(bodyOf(requests("POST")[1]),
@@ -271,6 +300,9 @@ TEST_F(SettingsPanelTest, QuickClicksSaveInOrderEachWithTheLatestSelection) {
     EXPECT_EQ(saves, 2);
     // The reload asked for during the saves comes now, after the hub has the latest selection.
     ASSERT_EQ(requests("GET").size(), 2u);
+    answerLoad(kChoices);
+    EXPECT_EQ(listBoxes().size(), 6u);
+    EXPECT_EQ(status(), "Selections save automatically.");
 }
 
 TEST_F(SettingsPanelTest, AFailedSaveWithANewerSelectionQueuedLetsTheNewerOneDecide) {
