@@ -314,6 +314,43 @@ TEST_F(AppDelegateTest, WakingUpReconnectsTheStreamAndFetchesAtOnce) {
     EXPECT_EQ(counter("refresh_completed"), 2);
 }
 
+TEST_F(AppDelegateTest, WakingTwiceWhileConnectedLeavesOneStream) {
+    launch();
+    answerState(kHome);
+    auto openStreams = [&] {
+        std::vector<std::shared_ptr<FakeHttpClient::Transfer>> found;
+        for (const auto& t : platform.http.open()) {
+            if (t->streaming) {
+                found.push_back(t);
+            }
+        }
+        return found;
+    };
+    ASSERT_EQ(openStreams().size(), 1u);
+    platform.http.streamHead(openStreams()[0], 200);
+    platform.loop.runUntilIdle();
+
+    for (int wake = 0; wake < 2; ++wake) {
+        delegate->applicationDidWake();
+        platform.loop.runUntilIdle();
+        answerState(kHome);
+    }
+    platform.loop.advance(30s);  // long past any reconnect delay, short of the fallback timer
+    const auto streams = openStreams();
+    ASSERT_EQ(streams.size(), 1u);
+
+    // The one stream still drives refreshes.
+    const auto fetches = stateFetches().size();
+    platform.http.streamHead(streams[0], 200);
+    platform.http.streamData(streams[0], "event: state\ndata: {}\n\n");
+    platform.loop.advance(1s);
+    EXPECT_EQ(stateFetches().size(), fetches + 1);
+
+    delegate->applicationWillTerminate();
+    platform.loop.runUntilIdle();
+    EXPECT_TRUE(openStreams().empty());
+}
+
 TEST_F(AppDelegateTest, ParentWatchAndQuit) {
     platform.environment.set("ORBELUNE_PARENT_PID", "+4242");
     processes.alive.insert(4242);
