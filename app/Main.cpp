@@ -29,12 +29,11 @@ int main(int argc, char** argv) {
         case CommandLineRequest::Action::ShowVersion:
             std::fputs(commandLineVersion().c_str(), stdout);
             return 0;
-        case CommandLineRequest::Action::Fail:
-            std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.c_str(),
-                         request.error.c_str(), program.c_str());
-            return 2;
         case CommandLineRequest::Action::Run:
             break;
+    }
+    if (const auto notice = ignoredArgumentsNotice(program, request); !notice.empty()) {
+        std::fprintf(stderr, "%s\n", notice.c_str());
     }
 
     // Under Wayland a client can neither place a popup at the pointer nor keep a window above
@@ -47,9 +46,17 @@ int main(int argc, char** argv) {
 
     chooseQtMediaBackend();
 
-    // Configuration comes from the environment only; Qt's own arguments are not offered.
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    // Configuration comes from the environment only; Qt reads its own options and nothing else.
+    std::vector<std::string> qtArguments{program};
+    qtArguments.insert(qtArguments.end(), request.toolkitArguments.begin(),
+                       request.toolkitArguments.end());
+    std::vector<char*> qtArgv;
+    for (auto& argument : qtArguments) {
+        qtArgv.push_back(argument.data());
+    }
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArguments.size());
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName("Corvix");
     QApplication::setQuitOnLastWindowClosed(false);
 
