@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "HubTestSupport.h"
+#include "platform/RegularFile.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/Url.h"
 
@@ -231,6 +232,21 @@ TEST(UserDefaultsTest, TwoWritersOfOneStoreLoseNothing) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
             << "left behind: " << entry.path();
     }
+}
+
+TEST(RegularFileTest, ReadsOnlyRegularFilesWithinTheLimitAndNeverWaits) {
+    testing::TempDir dir;
+    EXPECT_EQ(readRegularFile(dir.write("small", "abc"), 3), "abc");
+    EXPECT_EQ(readRegularFile(dir.write("empty", ""), 3), "");
+    EXPECT_EQ(readRegularFile(dir.write("big", "abcd"), 3), std::nullopt);
+    std::filesystem::create_symlink(dir.path() / "small", dir.path() / "link");
+    EXPECT_EQ(readRegularFile(dir.path() / "link", 3), "abc");
+    EXPECT_EQ(readRegularFile(dir.path(), 1 << 20), std::nullopt);
+    EXPECT_EQ(readRegularFile(dir.path() / "missing", 3), std::nullopt);
+    // Nobody writes to this FIFO: a blocking open would never return.
+    const auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readRegularFile(fifo, 1 << 20), std::nullopt);
 }
 
 TEST(UserDefaultsTest, DefaultPathFollowsXdgConfigHome) {
