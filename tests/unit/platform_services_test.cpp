@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
@@ -234,6 +237,20 @@ TEST(UserDefaultsTest, TwoWritersOfOneStoreLoseNothing) {
     }
 }
 
+std::string contentOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(RegularFileTest, ReadsOnlyRegularFilesWithinTheLimitAndNeverWaits) {
     testing::TempDir dir;
     EXPECT_EQ(readRegularFile(dir.write("small", "abc"), 3), "abc");
@@ -247,6 +264,90 @@ TEST(RegularFileTest, ReadsOnlyRegularFilesWithinTheLimitAndNeverWaits) {
     const auto fifo = dir.path() / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(readRegularFile(fifo, 1 << 20), std::nullopt);
+}
+
+TEST(UserDefaultsTest, AStoreThatIsNoFileNeitherBlocksNorIsReplacedByTheProgramsOwnValues) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    {
+        JsonFileUserDefaults defaults(file);  // returns at once, with nothing read
+        EXPECT_EQ(defaults.value("k"), std::nullopt);
+        defaults.recordValue("snapshot", json::object{{"a", 1}});
+        EXPECT_FALSE(defaults.lastWriteSucceeded());
+        EXPECT_EQ(defaults.value("snapshot"), json::value(json::object{{"a", 1}}));
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // The same for a store that does not parse: the diagnostics snapshot is not a reason to move
+    // it aside, the user's next choice is, and the snapshot waiting in memory goes with it.
+    std::filesystem::remove(file);
+    dir.write("defaults.json", "{not json");
+    JsonFileUserDefaults corrupt(file);
+    corrupt.recordValue("snapshot", 1);
+    EXPECT_EQ(contentOf(file), "{not json");
+    EXPECT_EQ(namesIn(dir.path()),
+              (std::vector<std::string>{"defaults.json", "defaults.json.lock"}));
+    corrupt.setBoolean("k", true);
+    EXPECT_TRUE(corrupt.lastWriteSucceeded());
+    JsonFileUserDefaults reread(file);
+    EXPECT_EQ(reread.boolean("k"), true);
+    EXPECT_EQ(reread.value("snapshot"), json::value(1));
+    EXPECT_EQ(namesIn(dir.path()).size(), 3u);  // and the unreadable copy beside it
+
+    // A store far larger than ours could be is not read.
+    dir.write("defaults.json",
+              "{\"k\":\"" + std::string(JsonFileUserDefaults::kMaxStoreBytes, 'x') + "\"}");
+    EXPECT_EQ(JsonFileUserDefaults(file).value("k"), std::nullopt);
+}
+
+TEST(UserDefaultsTest, ALockHeldElsewhereDelaysTheSaveNotTheProgram) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    JsonFileUserDefaults defaults(file, 100ms);
+    defaults.setBoolean("first", true);
+    ASSERT_TRUE(defaults.lastWriteSucceeded());
+
+    // Another process holds the lock (a second open of the file is as foreign to flock).
+    const int holder = ::open((file.string() + ".lock").c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ::testing::internal::CaptureStderr();
+    const auto started = std::chrono::steady_clock::now();
+    defaults.setBoolean("second", true);
+    defaults.removeValue("first");
+    const auto took = std::chrono::steady_clock::now() - started;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(defaults.lastWriteSucceeded());
+    EXPECT_LT(took, 2s);
+    EXPECT_NE(said.find("is locked by another program"), std::string::npos) << said;
+    EXPECT_EQ(defaults.boolean("second"), true);
+    EXPECT_EQ(defaults.boolean("first"), std::nullopt);
+    EXPECT_EQ(JsonFileUserDefaults(file, 0ms).boolean("first"), true) << "nothing written yet";
+
+    // Once the lock is free, the next save brings every change that waited.
+    ::close(holder);
+    defaults.setBoolean("third", false);
+    EXPECT_TRUE(defaults.lastWriteSucceeded());
+    JsonFileUserDefaults reread(file);
+    EXPECT_EQ(reread.boolean("first"), std::nullopt);
+    EXPECT_EQ(reread.boolean("second"), true);
+    EXPECT_EQ(reread.boolean("third"), false);
+}
+
+TEST(UserDefaultsTest, TemporaryFilesLeftByAKilledWriterAreRemovedAtStart) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    dir.write("defaults.json", R"({"k":true})");
+    dir.write("defaults.json.tmp-a1B2c3", R"({"k":fal)");
+    dir.write("defaults.json.tmp-XyZ789", "");
+    dir.write("notes.tmp-123456", "not ours");
+    JsonFileUserDefaults defaults(file);
+    EXPECT_EQ(defaults.boolean("k"), true);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"defaults.json", "defaults.json.lock",
+                                                             "notes.tmp-123456"}));
 }
 
 TEST(UserDefaultsTest, DefaultPathFollowsXdgConfigHome) {
