@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 
 #include "HubTestSupport.h"
 #include "platform/RegularFile.h"
+#include "platform/RuntimeDirectory.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/Url.h"
 
@@ -348,6 +349,58 @@ TEST(UserDefaultsTest, TemporaryFilesLeftByAKilledWriterAreRemovedAtStart) {
     EXPECT_EQ(defaults.boolean("k"), true);
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"defaults.json", "defaults.json.lock",
                                                              "notes.tmp-123456"}));
+}
+
+TEST(RuntimeDirectoryTest, OnlyAFolderOfThisUsersWithoutAccessForOthersIsUsed) {
+    testing::TempDir dir;
+    MapEnvironment env;
+    env.set("TMPDIR", dir.path().string());
+    const auto runtime = dir.path() / "run";
+    std::filesystem::create_directory(runtime);
+    env.set("XDG_RUNTIME_DIR", runtime.string());
+
+    ::chmod(runtime.c_str(), 0700);
+    auto chosen = RuntimeDirectory::choose(env);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, runtime);
+    EXPECT_FALSE(chosen->temporary);
+
+    // A runtime folder others may enter is passed over for our own one under TMPDIR.
+    ::chmod(runtime.c_str(), 0755);
+    const auto shared = dir.path() / ("corvix-" + std::to_string(::getuid()));
+    chosen = RuntimeDirectory::choose(env);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, shared);
+    EXPECT_FALSE(chosen->temporary);
+    struct stat info {};
+    ASSERT_EQ(::lstat(shared.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    // Someone else made that name first, or made it open to all: a private folder of this run's
+    // own, never theirs.
+    env.unset("XDG_RUNTIME_DIR");
+    ::chmod(shared.c_str(), 0777);
+    dir.write(shared.filename().string() + "/corvix-lock", "planted");
+    chosen = RuntimeDirectory::choose(env);
+    ASSERT_TRUE(chosen);
+    EXPECT_NE(chosen->path, shared);
+    EXPECT_TRUE(chosen->temporary);
+    EXPECT_TRUE(RuntimeDirectory::isPrivate(chosen->path, false));
+    EXPECT_EQ(chosen->path.parent_path(), dir.path());
+
+    std::filesystem::remove_all(shared);
+    std::filesystem::create_directory_symlink(runtime, shared);
+    ::chmod(runtime.c_str(), 0700);
+    EXPECT_TRUE(RuntimeDirectory::choose(env)->temporary) << "a link is not our folder";
+
+    if (::getuid() == 0) {
+        // Owned by another user, even with the right mode.
+        std::filesystem::remove(shared);
+        std::filesystem::create_directory(shared);
+        ::chmod(shared.c_str(), 0700);
+        ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(RuntimeDirectory::choose(env)->temporary);
+    }
 }
 
 TEST(UserDefaultsTest, DefaultPathFollowsXdgConfigHome) {
