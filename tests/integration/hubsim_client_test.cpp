@@ -385,18 +385,16 @@ TEST_F(HubsimClient, RestartingAConnectedStreamClientKeepsOneStream) {
         stream.start();
         ASSERT_TRUE(loop.runUntil([&] { return hub->streamOpenTimes().size() == 2u + wake; }, 5s));
     }
-    ASSERT_TRUE(loop.runUntil([&] { return hub->openStreams() == 1; }, 5s));
+    // The hub notices a closed stream only at its next write, so count what was opened: a
+    // connection scheduled by a late completion would open within the first delay.
     loop.runUntil([] { return false; }, 500ms);
     EXPECT_EQ(hub->streamOpenTimes().size(), 3u);
-    EXPECT_EQ(hub->openStreams(), 1u);
 
     client->runItem("light-kitchen/toggle", std::nullopt, [](Result<void>) {});
     ASSERT_TRUE(loop.runUntil([&] { return invalidations > 0; }, 2s));
     loop.runUntil([] { return false; }, 300ms);
-    EXPECT_EQ(invalidations, 1);
-
+    EXPECT_EQ(invalidations, 1) << "one stream, one event";
     stream.stop();
-    EXPECT_TRUE(loop.runUntil([&] { return hub->openStreams() == 0; }, 5s));
 }
 
 TEST_F(HubsimClient, StreamClientBacksOffAfterTheHubDropsItsStreams) {
