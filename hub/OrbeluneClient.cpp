@@ -165,6 +165,7 @@ Result<HttpRequest> OrbeluneClient::makeAuthorizedRequest(std::string_view path,
     request.method = std::string(method);
     request.timeoutSeconds = timeoutInterval;
     request.followRedirects = false;  // the token header must not travel to a redirect target
+    request.maxBodyBytes = kMaxAnswerBytes;
     auto token = this->token();
     if (!token) {
         return token.error();
