@@ -1,8 +1,5 @@
 #include "app/AppDelegate.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "app/LaunchConfiguration.h"
 #include "app/RuntimeDiagnostics.h"
 #include "app/StructureSignature.h"
@@ -14,6 +11,7 @@
 #include "platform/MprisService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ProcessControl.h"
+#include "platform/RegularFile.h"
 #include "platform/RunLoop.h"
 #include "platform/Url.h"
 #include "platform/Workspace.h"
@@ -33,16 +31,18 @@ RuntimeDiagnostics& diagnostics() {
     return RuntimeDiagnostics::menuBar();
 }
 
-/// The image in `path`, or null when the file is missing or not an image.
+/// The image in `path`, or null when the file is missing, not a regular file of icon size (a
+/// FIFO must not stall the start) or not an image.
 ImagePtr loadImageFile(const std::string& path) {
     ImageService* images = platformServices().images;
-    std::ifstream in(path, std::ios::binary);
-    if (!images || !in) {
+    if (!images) {
         return nullptr;
     }
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
-    return data.empty() ? nullptr : images->decode(data);
+    auto bytes = readRegularFile(path, LaunchConfiguration::kMaxIconFileBytes);
+    if (!bytes || bytes->empty()) {
+        return nullptr;
+    }
+    return images->decode(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
 }
 }  // namespace
 

@@ -1,40 +1,113 @@
 #include "app/CommandLine.h"
 
+#include <cstddef>
+#include <string_view>
+
 #ifndef CORVIX_VERSION
 #define CORVIX_VERSION "0.0"
 #endif
 
 namespace corvix {
 
+namespace {
+
+// The options Qt's application objects read themselves (also written with two dashes), and
+// whether the next argument is the option's value.
+struct ToolkitOption {
+    std::string_view name;
+    bool takesValue;
+};
+constexpr ToolkitOption kToolkitOptions[] = {
+    {"-platform", true},        {"-platformpluginpath", true},
+    {"-platformtheme", true},   {"-plugin", true},
+    {"-qwindowgeometry", true}, {"-qwindowicon", true},
+    {"-qwindowtitle", true},    {"-session", true},
+    {"-display", true},         {"-geometry", true},
+    {"-style", true},           {"-stylesheet", true},
+    {"-reverse", false},        {"-widgetcount", false},
+    {"-nograb", false},         {"-dograb", false},
+};
+// Options Qt also takes as "-name=value".
+constexpr std::string_view kToolkitOptionsWithEquals[] = {
+    "-style=", "-stylesheet=", "-qmljsdebugger="};
+
+const ToolkitOption* toolkitOption(std::string_view argument) {
+    if (argument.starts_with("--")) {
+        argument.remove_prefix(1);
+    }
+    for (const auto& option : kToolkitOptions) {
+        if (argument == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+bool isToolkitOptionWithValue(std::string_view argument) {
+    if (argument.starts_with("--")) {
+        argument.remove_prefix(1);
+    }
+    for (auto prefix : kToolkitOptionsWithEquals) {
+        if (argument.starts_with(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 CommandLineRequest parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineRequest request;
-    for (const auto& argument : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const auto& argument = arguments[i];
         if (argument == "-h" || argument == "--help") {
             // Help wins over everything after it, as users expect from "cmd --bogus --help".
-            return {CommandLineRequest::Action::ShowHelp, {}};
+            return {CommandLineRequest::Action::ShowHelp, {}, {}};
         }
         if (argument == "--version") {
             request.action = CommandLineRequest::Action::ShowVersion;
             continue;
         }
-        if (request.action != CommandLineRequest::Action::Fail) {
-            request.action = CommandLineRequest::Action::Fail;
-            request.error = argument.rfind('-', 0) == 0 ? "unknown option '" + argument + "'"
-                                                        : "unexpected argument '" + argument + "'";
+        if (const auto* option = toolkitOption(argument)) {
+            request.toolkitArguments.push_back(argument);
+            if (option->takesValue && i + 1 < arguments.size()) {
+                request.toolkitArguments.push_back(arguments[++i]);
+            }
+            continue;
         }
+        if (isToolkitOptionWithValue(argument)) {
+            request.toolkitArguments.push_back(argument);
+            continue;
+        }
+        request.ignored.push_back(argument);
     }
     return request;
 }
 
+std::string ignoredArgumentsNotice(const std::string& program, const CommandLineRequest& request) {
+    if (request.ignored.empty()) {
+        return {};
+    }
+    std::string list;
+    for (const auto& argument : request.ignored) {
+        list += (list.empty() ? "'" : ", '") + argument + "'";
+    }
+    return program + ": ignoring " + list +
+           " (Corvix is configured through the environment; see --help)";
+}
+
 std::string commandLineHelp(const std::string& program) {
     return "Usage: " + program +
-           " [--help] [--version]\n"
+           " [--help] [--version] [Qt options]\n"
            "\n"
            "Corvix: a tray companion for the Orbelune OS hub on this computer.\n"
            "\n"
            "Options:\n"
            "  -h, --help     Show this help and exit.\n"
            "      --version  Show the version and exit.\n"
+           "Qt's own options (-platform, -display, -style, ...) are passed on to Qt;\n"
+           "any other argument is ignored.\n"
            "\n"
            "Corvix is configured through the environment:\n"
            "  ORBELUNE_MAC_CONTROL_BASE_URL    the hub's mac-control API\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +13,8 @@ class Environment;
 /// The program's configuration, read from its environment only.
 struct LaunchConfiguration {
     static constexpr const char* kDefaultDashboardURL = "http://127.0.0.1:8080/os";
+    /// A tray icon is drawn at 18 points; a file larger than this is not an icon.
+    static constexpr std::size_t kMaxIconFileBytes = 512 * 1024;
 
     /// `ORBELUNE_PARENT_PID` as a signed 32-bit number: an optional sign, then digits only.
     /// Anything else, empty or out of range gives 0; callers use only values above 0.

@@ -1,7 +1,9 @@
 // Corvix: the status-area companion of the Orbelune OS hub.
 #include <QApplication>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "app/RuntimeDiagnostics.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
+#include "platform/RuntimeDirectory.h"
 #include "platform/UserDefaults.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/qt/QtAudioService.h"
@@ -29,12 +32,11 @@ int main(int argc, char** argv) {
         case CommandLineRequest::Action::ShowVersion:
             std::fputs(commandLineVersion().c_str(), stdout);
             return 0;
-        case CommandLineRequest::Action::Fail:
-            std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.c_str(),
-                         request.error.c_str(), program.c_str());
-            return 2;
         case CommandLineRequest::Action::Run:
             break;
+    }
+    if (const auto notice = ignoredArgumentsNotice(program, request); !notice.empty()) {
+        std::fprintf(stderr, "%s\n", notice.c_str());
     }
 
     // Under Wayland a client can neither place a popup at the pointer nor keep a window above
@@ -47,22 +49,57 @@ int main(int argc, char** argv) {
 
     chooseQtMediaBackend();
 
-    // Configuration comes from the environment only; Qt's own arguments are not offered.
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    // Configuration comes from the environment only; Qt reads its own options and nothing else.
+    std::vector<std::string> qtArguments{program};
+    qtArguments.insert(qtArguments.end(), request.toolkitArguments.begin(),
+                       request.toolkitArguments.end());
+    std::vector<char*> qtArgv;
+    for (auto& argument : qtArguments) {
+        qtArgv.push_back(argument.data());
+    }
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArguments.size());
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName("Corvix");
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QtSingleInstance instance(QtSingleInstance::defaultRuntimeDir(),
-                              QtSingleInstance::defaultDisplay());
-    if (!instance.claim()) {
-        // The running Corvix has been asked to open its menu instead.
-        return 0;
+    ProcessEnvironment environment;
+    // The lock and the socket live where no other user can put a file of theirs in the way.
+    const auto runtimeDir = RuntimeDirectory::choose(environment);
+    struct RemoveWhenDone {
+        std::optional<RuntimeDirectory> dir;
+        ~RemoveWhenDone() {
+            if (dir && dir->temporary) {
+                std::error_code ec;
+                std::filesystem::remove_all(dir->path, ec);
+            }
+        }
+    } removeWhenDone{runtimeDir};
+    std::optional<QtSingleInstance> instance;
+    if (!runtimeDir) {
+        std::fprintf(stderr,
+                     "%s: no private folder for the single-instance lock; a second start "
+                     "will not find this one\n",
+                     program.c_str());
+    } else {
+        if (runtimeDir->temporary) {
+            std::fprintf(stderr,
+                         "%s: the shared runtime folder is not private to this user; "
+                         "a second start will not find this one\n",
+                         program.c_str());
+        }
+        instance.emplace(QString::fromStdString(runtimeDir->path.string()),
+                         QtSingleInstance::defaultDisplay());
+        if (!instance->claim()) {
+            // The running Corvix has been asked to open its menu instead.
+            return 0;
+        }
     }
 
     QtServices qt;
-    instance.setOnActivate([&qt] { qt.statusBar.openFirstMenu(); });
-    ProcessEnvironment environment;
+    if (instance) {
+        instance->setOnActivate([&qt] { qt.statusBar.openFirstMenu(); });
+    }
     JsonFileUserDefaults defaults(JsonFileUserDefaults::defaultPath(environment));
     CurlHttpClient http(qt.runLoop);
     // Media keys and the desktop's media widgets; without a session bus it stays unavailable.

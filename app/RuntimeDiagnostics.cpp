@@ -148,7 +148,7 @@ void RuntimeDiagnostics::persist() {
         snapshot["recentEvents"] = std::move(events);
     }
     if (defaults_) {
-        defaults_->setValue(kSnapshotKey, std::move(snapshot));
+        defaults_->recordValue(kSnapshotKey, std::move(snapshot));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "hub/MacControlStateStreamClient.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/RuntimeDiagnostics.h"
 #include "hub/OrbeluneClient.h"
@@ -12,8 +13,7 @@ MacControlStateStreamClient::MacControlStateStreamClient(const OrbeluneClient& c
                                                          std::uint64_t reconnectDelayNs)
     : client_(client),
       onInvalidate_(std::move(onInvalidate)),
-      reconnectDelayNs_(reconnectDelayNs),
-      parser_([this](const StateStreamParser::Event& event) { dispatch(event); }) {}
+      reconnectDelayNs_(reconnectDelayNs) {}
 
 MacControlStateStreamClient::~MacControlStateStreamClient() {
     if (running_) {
@@ -36,8 +36,11 @@ void MacControlStateStreamClient::stop() {
         debounceTask_.reset();
     }
     running_ = false;
-    connection_.cancel();
-    connection_ = TaskHandle();
+    // Dropping the connection first makes its cancelled completion, which arrives later and
+    // perhaps after a new start, a stranger that changes nothing.
+    if (auto connection = std::exchange(connection_, nullptr)) {
+        connection->task.cancel();
+    }
     reconnectTimer_.cancel();
     // The loop ends the way a cancelled connection returns: with the delay back at its start.
     reconnectDelayNs_ = kInitialReconnectDelayNs;
@@ -45,8 +48,10 @@ void MacControlStateStreamClient::stop() {
 }
 
 void MacControlStateStreamClient::connectOnce() {
-    parser_.reset();
-    headError_.reset();
+    // One stream at a time: whatever came before is over.
+    if (auto previous = std::exchange(connection_, nullptr)) {
+        previous->task.cancel();
+    }
     auto request = client_.makeAuthorizedRequest("state/stream", "GET", std::nullopt,
                                                  "text/event-stream", kStreamTimeoutSeconds);
     if (!request) {
@@ -54,42 +59,61 @@ void MacControlStateStreamClient::connectOnce() {
         return;
     }
     auto alive = lifetime_.weak();
+    auto connection =
+        std::make_shared<Connection>([this, alive](const StateStreamParser::Event& event) {
+            if (!alive.expired()) {
+                dispatch(event);
+            }
+        });
+    std::weak_ptr<Connection> weak = connection;
+    // The connection a callback belongs to, while it is still the current one.
+    auto current = [this, alive, weak]() -> std::shared_ptr<Connection> {
+        auto self = weak.lock();
+        if (alive.expired() || !running_ || !self || self != connection_) {
+            return nullptr;
+        }
+        return self;
+    };
     HttpClient::StreamCallbacks callbacks;
-    callbacks.onResponse = [this, alive](const HttpResponse& head) {
-        if (alive.expired() || !running_) {
+    callbacks.onResponse = [current](const HttpResponse& head) {
+        auto self = current();
+        if (!self) {
             return;
         }
         if (head.status < 200 || head.status > 299) {
-            headError_ = programError(6, "Mac control stream failed");
-            connection_.cancel();
+            self->headError = programError(6, "Mac control stream failed");
+            self->task.cancel();
         }
     };
-    callbacks.onData = [this, alive](std::string_view bytes) {
-        if (alive.expired() || !running_ || headError_) {
+    callbacks.onData = [current](std::string_view bytes) {
+        auto self = current();
+        if (!self || self->headError) {
             return;
         }
-        parser_.feed(bytes);
+        self->parser.feed(bytes);
     };
-    callbacks.onComplete = [this, alive](Result<void> end) {
-        if (alive.expired() || !running_) {
+    callbacks.onComplete = [this, current](Result<void> end) {
+        auto self = current();
+        if (!self) {
             return;
         }
-        if (headError_) {
-            connectionEnded(*headError_);
+        if (self->headError) {
+            connectionEnded(*self->headError);
             return;
         }
         if (end.ok()) {
-            parser_.finish();
+            self->parser.finish();
             connectionEnded(programError(7, "Mac control stream disconnected"));
             return;
         }
         connectionEnded(end.error());
     };
-    connection_ = client_.http().stream(std::move(request.value()), std::move(callbacks));
+    connection_ = connection;
+    connection->task = client_.http().stream(std::move(request.value()), std::move(callbacks));
 }
 
 void MacControlStateStreamClient::connectionEnded(Result<void> outcome) {
-    connection_ = TaskHandle();
+    connection_.reset();
     if (!running_) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "hub/StateStreamParser.h"
@@ -39,6 +40,15 @@ class MacControlStateStreamClient {
     std::uint64_t reconnectDelayNs() const { return reconnectDelayNs_; }
 
   private:
+    /// One attempt: its transfer and everything read from it. Callbacks of a connection that
+    /// is no longer `connection_` (cancelled by `stop`, or ended) find it gone and do nothing.
+    struct Connection {
+        explicit Connection(StateStreamParser::Dispatch dispatch) : parser(std::move(dispatch)) {}
+        TaskHandle task;
+        std::optional<Error> headError;
+        StateStreamParser parser;
+    };
+
     void connectOnce();
     void connectionEnded(Result<void> outcome);
     void dispatch(const StateStreamParser::Event& event);
@@ -48,11 +58,9 @@ class MacControlStateStreamClient {
     std::function<void()> onInvalidate_;
     std::uint64_t reconnectDelayNs_;
     bool running_ = false;
-    TaskHandle connection_;
+    std::shared_ptr<Connection> connection_;
     Timer reconnectTimer_;
     std::optional<Timer> debounceTask_;
-    std::optional<Error> headError_;
-    StateStreamParser parser_;
     Lifetime lifetime_;
 };
 

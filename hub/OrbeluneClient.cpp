@@ -1,14 +1,11 @@
 #include "hub/OrbeluneClient.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
+#include "platform/RegularFile.h"
 #include "platform/RunLoop.h"
 
 namespace corvix {
@@ -120,38 +117,12 @@ std::optional<std::filesystem::path> OrbeluneClient::homeDirectory() const {
 }
 
 std::optional<std::string> OrbeluneClient::readToken(const std::filesystem::path& file) const {
-    // Opened without blocking, so a FIFO cannot stall the main thread; only a regular file
-    // (also through a link) is read, and at most a little more than a token can be.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    // Only a regular file, never waiting on a FIFO, and at most a little more than a token.
+    auto text = readRegularFile(file, kMaxTokenFileBytes);
+    if (!text || !isUtf8(*text)) {
         return std::nullopt;
     }
-    std::string text;
-    struct stat info {};
-    bool usable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                  info.st_size <= static_cast<off_t>(kMaxTokenFileBytes);
-    if (usable) {
-        char buffer[kMaxTokenFileBytes + 1];
-        std::size_t length = 0;
-        while (length < sizeof buffer) {
-            const ssize_t n = ::read(fd, buffer + length, sizeof buffer - length);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                usable = n == 0;
-                break;
-            }
-            length += static_cast<std::size_t>(n);
-        }
-        usable = usable && length <= kMaxTokenFileBytes;  // grew past the limit since fstat
-        text.assign(buffer, length);
-    }
-    ::close(fd);
-    if (!usable || !isUtf8(text)) {
-        return std::nullopt;
-    }
-    std::string_view token = trimmed(text);
+    std::string_view token = trimmed(*text);
     if (token.empty()) {
         return std::nullopt;
     }
@@ -194,6 +165,7 @@ Result<HttpRequest> OrbeluneClient::makeAuthorizedRequest(std::string_view path,
     request.method = std::string(method);
     request.timeoutSeconds = timeoutInterval;
     request.followRedirects = false;  // the token header must not travel to a redirect target
+    request.maxBodyBytes = kMaxAnswerBytes;
     auto token = this->token();
     if (!token) {
         return token.error();

@@ -29,6 +29,9 @@ class OrbeluneClient {
     static constexpr const char* kSource = "native-menubar";
     /// A token file longer than this is not a token (and is never read whole).
     static constexpr std::size_t kMaxTokenFileBytes = 4096;
+    /// Largest answer read from the hub. The state of a very large home is about 1 MB; an
+    /// answer many times that is a fault, and is cut off before it costs memory.
+    static constexpr std::size_t kMaxAnswerBytes = 16u << 20;
 
     using Done = std::function<void(Result<void>)>;
     using BodyCompletion = std::function<void(Result<std::string>)>;

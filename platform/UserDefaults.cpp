@@ -2,15 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <sstream>
+#include <thread>
+#include <vector>
 
 #include "platform/Environment.h"
+#include "platform/RegularFile.h"
 
 namespace corvix {
 
@@ -61,20 +63,10 @@ void InMemoryUserDefaults::removeValue(std::string_view key) {
 
 namespace {
 
-std::optional<std::string> readWhole(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 enum class StoreRead { Missing, Readable, Unreadable };
 
 StoreRead readStore(const std::filesystem::path& file, json::object& values) {
-    auto text = readWhole(file);
+    auto text = readRegularFile(file, JsonFileUserDefaults::kMaxStoreBytes);
     if (!text) {
         std::error_code ec;
         return std::filesystem::exists(file, ec) ? StoreRead::Unreadable : StoreRead::Missing;
@@ -113,34 +105,59 @@ bool moveAside(const std::filesystem::path& file) {
 }
 
 /// An exclusive lock between every writer of the store, other processes included; released
-/// when the descriptor closes.
+/// when the descriptor closes. Waits at most `timeout` for another holder.
 class StoreLock {
   public:
-    explicit StoreLock(const std::filesystem::path& file) {
+    StoreLock(const std::filesystem::path& file, std::chrono::milliseconds timeout) {
         const std::string name = file.string() + ".lock";
-        fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ >= 0) {
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0600);
+        if (fd_ < 0) {
+            return;
+        }
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) {
+            release();
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) {
+                continue;
             }
+            if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+                timedOut_ = errno == EWOULDBLOCK;
+                release();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
-    ~StoreLock() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
+    ~StoreLock() { release(); }
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
     bool held() const { return fd_ >= 0; }
+    /// Another process held the lock for longer than the wait.
+    bool timedOut() const { return timedOut_; }
 
   private:
+    void release() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
     int fd_ = -1;
+    bool timedOut_ = false;
 };
 
 }  // namespace
 
-JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path file) : file_(std::move(file)) {
+JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path file,
+                                           std::chrono::milliseconds lockTimeout)
+    : file_(std::move(file)), lockTimeout_(lockTimeout) {
     load();
+    removeStaleTemporaryFiles();
 }
 
 std::filesystem::path JsonFileUserDefaults::defaultPath(const Environment& environment) {
@@ -167,16 +184,15 @@ std::optional<json::value> JsonFileUserDefaults::value(std::string_view key) con
 }
 
 void JsonFileUserDefaults::setValue(std::string_view key, json::value value) {
-    std::lock_guard lock(mutex_);
-    lastWriteSucceeded_ = update([&](json::object& values) {
-        values[key] = value;
-        return true;
-    });
+    change(key, std::move(value), true);
 }
 
 void JsonFileUserDefaults::removeValue(std::string_view key) {
-    std::lock_guard lock(mutex_);
-    lastWriteSucceeded_ = update([&](json::object& values) { return values.erase(key) > 0; });
+    change(key, std::nullopt, true);
+}
+
+void JsonFileUserDefaults::recordValue(std::string_view key, json::value value) {
+    change(key, std::move(value), false);
 }
 
 bool JsonFileUserDefaults::lastWriteSucceeded() const {
@@ -184,34 +200,92 @@ bool JsonFileUserDefaults::lastWriteSucceeded() const {
     return lastWriteSucceeded_;
 }
 
-bool JsonFileUserDefaults::update(const std::function<bool(json::object&)>& change) {
+void JsonFileUserDefaults::change(std::string_view key, std::optional<json::value> value,
+                                  bool choice) {
+    std::lock_guard lock(mutex_);
+    if (value) {
+        values_[key] = *value;
+    } else {
+        values_.erase(key);
+    }
+    pending_.insert_or_assign(std::string(key), std::move(value));
+    lastWriteSucceeded_ = save(choice);
+}
+
+bool JsonFileUserDefaults::save(bool choice) {
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
-    StoreLock lock(file_);
+    StoreLock lock(file_, lockTimeout_);
     if (!lock.held()) {
-        change(values_);
+        if (lock.timedOut()) {
+            std::fprintf(stderr,
+                         "corvix: %s is locked by another program; the change is kept and saved "
+                         "with the next one\n",
+                         file_.c_str());
+        }
         return false;
     }
     // Another writer may have changed the store since it was read: start from what is on disk
-    // so that its values are kept, and change only this key.
+    // so that its values are kept, and change only the keys changed here.
     json::object current;
     switch (readStore(file_, current)) {
         case StoreRead::Readable:
             values_ = std::move(current);
             break;
         case StoreRead::Unreadable:
-            if (!moveAside(file_)) {
-                change(values_);
+            // Only a choice of the user's is worth more than what the file may still hold.
+            if (!choice || !moveAside(file_)) {
                 return false;
             }
             break;
         case StoreRead::Missing:
             break;
     }
-    if (!change(values_)) {
-        return true;
+    bool changed = false;
+    for (auto& [key, value] : pending_) {
+        if (value) {
+            values_[key] = *value;
+            changed = true;
+        } else {
+            changed = values_.erase(key) > 0 || changed;
+        }
     }
-    return write();
+    if (changed && !write()) {
+        return false;
+    }
+    pending_.clear();
+    return true;
+}
+
+void JsonFileUserDefaults::removeStaleTemporaryFiles() {
+    // A kill during a write leaves its temporary file; writers make theirs under the lock, so
+    // while we hold it every one there is left over.
+    const std::string prefix = file_.filename().string() + ".tmp-";
+    auto leftovers = [&] {
+        std::vector<std::filesystem::path> found;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(file_.parent_path(), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (it->path().filename().string().starts_with(prefix)) {
+                found.push_back(it->path());
+            }
+        }
+        return found;
+    };
+    if (leftovers().empty()) {
+        return;
+    }
+    StoreLock lock(file_, lockTimeout_);
+    if (!lock.held()) {
+        return;
+    }
+    for (const auto& path : leftovers()) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::getuid()) {
+            ::unlink(path.c_str());
+        }
+    }
 }
 
 bool JsonFileUserDefaults::write() {

@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace corvix {
 
 namespace {
@@ -59,6 +63,19 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+std::size_t bodyLimit(const HttpRequest& request) {
+    return std::min(CurlHttpClient::kMaxBodyBytes,
+                    request.maxBodyBytes.value_or(CurlHttpClient::kMaxBodyBytes));
+}
+
+/// After a body cut off at its limit the allocator keeps the freed megabytes for later; a
+/// program that idles in the tray for days should not.
+void giveMemoryBack() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 }  // namespace
@@ -215,7 +232,7 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
                 std::size_t expected = 0;
                 auto [end, ec] =
                     std::from_chars(value.data(), value.data() + value.size(), expected);
-                if (ec == std::errc() && expected <= kMaxBodyBytes) {
+                if (ec == std::errc() && expected <= bodyLimit(t.request)) {
                     t.response.body.reserve(expected);
                 }
             }
@@ -240,8 +257,7 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
             pair->first->postData(pair->second, std::string(data, length));
             return length;
         }
-        if (t.response.body.size() + length >
-            std::min(kMaxBodyBytes, t.request.maxBodyBytes.value_or(kMaxBodyBytes))) {
+        if (t.response.body.size() + length > bodyLimit(t.request)) {
             t.tooLarge = true;
             return 0;  // ends the transfer with a write error
         }
@@ -372,6 +388,10 @@ class CurlHttpClient::Engine : public std::enable_shared_from_this<Engine> {
                 Error error = t->tooLarge ? errorFor(CURLE_FILESIZE_EXCEEDED, false)
                                           : errorFor(code, t->timedOut);
                 release(it);
+                std::string().swap(t->response.body);
+                if (t->tooLarge) {
+                    giveMemoryBack();
+                }
                 if (t->task->isCancelled()) {
                     finishCancelled(t);
                 } else {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 #include <QDir>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 namespace corvix {
 namespace {
@@ -88,11 +87,6 @@ bool QtSingleInstance::askRunningInstance() {
     socket.write(kActivate);
     socket.flush();
     return socket.waitForReadyRead(kAnswerMs) && socket.readLine(16) == "ok\n";
-}
-
-QString QtSingleInstance::defaultRuntimeDir() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return dir.isEmpty() ? QDir::tempPath() : dir;
 }
 
 QString QtSingleInstance::defaultDisplay() {

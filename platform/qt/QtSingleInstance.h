@@ -26,8 +26,7 @@ class QtSingleInstance {
     /// Runs on the main thread whenever a later start asks this instance to come forward.
     void setOnActivate(std::function<void()> onActivate) { onActivate_ = std::move(onActivate); }
 
-    /// The runtime directory and display of this process's environment.
-    static QString defaultRuntimeDir();
+    /// The display of this process's environment.
     static QString defaultDisplay();
 
   private:

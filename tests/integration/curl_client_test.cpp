@@ -265,6 +265,57 @@ TEST_F(CurlClientTest, AStreamThatFallsSilentEndsByItsIdleTimeOut) {
     EXPECT_LT(took, 2s);
 }
 
+/// Resident memory of this process in bytes.
+std::size_t residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    std::size_t resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(CurlClientTest, AnEndlessStateIsCutOffEarlyAndItsMemoryGivenBack) {
+    std::atomic<std::size_t> served{0};
+    std::atomic<bool> endless{false};
+    hub.server.Get("/api/state", [&](const httplib::Request&, httplib::Response& res) {
+        if (!endless) {
+            res.set_content(R"({"status":true,"data":{"rooms":[]}})", "application/json");
+            return;
+        }
+        res.set_chunked_content_provider("application/json", [&](size_t, httplib::DataSink& sink) {
+            static const std::string chunk = "[" + std::string(64 * 1024 - 1, ' ');
+            served += chunk.size();
+            return sink.write(chunk.data(), chunk.size());
+        });
+    });
+    MapEnvironment env;
+    env.set("ORBELUNE_MAC_CONTROL_BASE_URL", hub.url("/api"));
+    env.set("HOME", "/nonexistent");
+    const auto tokenFile = std::filesystem::temp_directory_path() /
+                           ("corvix-curl-endless-" + std::to_string(::getpid()));
+    std::ofstream(tokenFile) << "tok\n";
+    env.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", tokenFile.string());
+    OrbeluneClient client(env, http, loop);
+
+    auto fetchOnce = [&] {
+        std::optional<Result<JsonObject>> state;
+        client.fetchState([&](Result<JsonObject> r) { state.emplace(std::move(r)); });
+        return wait(state, 30s);
+    };
+    ASSERT_TRUE(fetchOnce().ok());  // the network thread and its buffers exist before the baseline
+    const std::size_t before = residentBytes();
+    endless = true;
+    auto state = fetchOnce();
+    const std::size_t after = residentBytes();
+    std::filesystem::remove(tokenFile);
+    ASSERT_FALSE(state.ok());
+    EXPECT_EQ(state.error().domain, kUrlErrorDomain);
+    // Cut off at the client's limit, not the transport's general one (socket buffers add a
+    // little to what the server got out).
+    EXPECT_LT(served.load(), OrbeluneClient::kMaxAnswerBytes + (8u << 20));
+    EXPECT_LT(after, before + (8u << 20)) << "before " << before << ", after " << after;
+}
+
 TEST_F(CurlClientTest, UnreachableHostIsANetworkError) {
     // Bind and close a port so nothing listens there.
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -371,6 +371,32 @@ TEST_F(HubsimClient, StreamClientInvalidatesOnceAfterItsDebounce) {
     stream.stop();
 }
 
+TEST_F(HubsimClient, RestartingAConnectedStreamClientKeepsOneStream) {
+    // A short first delay: a connection scheduled by a late completion would show at once.
+    constexpr auto kFirstDelay = 50ms;
+    int invalidations = 0;
+    MacControlStateStreamClient stream(
+        *client, [&] { ++invalidations; },
+        std::chrono::duration_cast<std::chrono::nanoseconds>(kFirstDelay).count());
+    stream.start();
+    ASSERT_TRUE(loop.runUntil([&] { return hub->openStreams() == 1; }, 5s));
+    for (int wake = 0; wake < 2; ++wake) {
+        stream.stop();
+        stream.start();
+        ASSERT_TRUE(loop.runUntil([&] { return hub->streamOpenTimes().size() == 2u + wake; }, 5s));
+    }
+    // The hub notices a closed stream only at its next write, so count what was opened: a
+    // connection scheduled by a late completion would open within the first delay.
+    loop.runUntil([] { return false; }, 500ms);
+    EXPECT_EQ(hub->streamOpenTimes().size(), 3u);
+
+    client->runItem("light-kitchen/toggle", std::nullopt, [](Result<void>) {});
+    ASSERT_TRUE(loop.runUntil([&] { return invalidations > 0; }, 2s));
+    loop.runUntil([] { return false; }, 300ms);
+    EXPECT_EQ(invalidations, 1) << "one stream, one event";
+    stream.stop();
+}
+
 TEST_F(HubsimClient, StreamClientBacksOffAfterTheHubDropsItsStreams) {
     hubsim::Faults faults;
     faults.dropStreamsAfterSeconds = 0.1;

@@ -7,29 +7,50 @@ namespace {
 
 using Action = CommandLineRequest::Action;
 
-TEST(CommandLine, OffersHelpAndVersionOnlyAndNamesWhatIsWrong) {
+using Arguments = std::vector<std::string>;
+
+TEST(CommandLine, OffersHelpAndVersionPassesQtItsOptionsAndIgnoresTheRest) {
     struct Case {
-        std::vector<std::string> arguments;
+        Arguments arguments;
         Action action;
-        std::string error;
+        Arguments toolkit;
+        Arguments ignored;
     };
     const Case cases[] = {
-        {{}, Action::Run, ""},
-        {{"--help"}, Action::ShowHelp, ""},
-        {{"-h"}, Action::ShowHelp, ""},
-        {{"--version"}, Action::ShowVersion, ""},
-        // Help wins wherever it stands; anything else unknown is refused, the first one named.
-        {{"--bogus", "--help"}, Action::ShowHelp, ""},
-        {{"--version", "--bogus"}, Action::Fail, "unknown option '--bogus'"},
-        {{"-platform", "xcb"}, Action::Fail, "unknown option '-platform'"},
-        {{"extra"}, Action::Fail, "unexpected argument 'extra'"},
-        {{"--help=1"}, Action::Fail, "unknown option '--help=1'"},
+        {{}, Action::Run, {}, {}},
+        {{"--help"}, Action::ShowHelp, {}, {}},
+        {{"-h"}, Action::ShowHelp, {}, {}},
+        {{"--version"}, Action::ShowVersion, {}, {}},
+        // Help wins wherever it stands; an unknown argument stops neither help nor the version.
+        {{"--bogus", "--help"}, Action::ShowHelp, {}, {}},
+        {{"--frobnicate", "--version"}, Action::ShowVersion, {}, {"--frobnicate"}},
+        // Qt's options keep their values, in either spelling, and are not taken for ours.
+        {{"-platform", "offscreen"}, Action::Run, {"-platform", "offscreen"}, {}},
+        {{"--display", ":1", "-style=fusion", "-reverse"},
+         Action::Run,
+         {"--display", ":1", "-style=fusion", "-reverse"},
+         {}},
+        {{"-qwindowgeometry", "100x100+0+0", "--help"}, Action::ShowHelp, {}, {}},
+        {{"foo", "-platform", "--version", "--help=1", "-platform"},
+         Action::Run,
+         {"-platform", "--version", "-platform"},
+         {"foo", "--help=1"}},
     };
     for (const auto& c : cases) {
         const auto request = parseCommandLine(c.arguments);
         EXPECT_EQ(request.action, c.action) << testing::PrintToString(c.arguments);
-        EXPECT_EQ(request.error, c.error) << testing::PrintToString(c.arguments);
+        if (c.action == Action::Run) {
+            EXPECT_EQ(request.toolkitArguments, c.toolkit) << testing::PrintToString(c.arguments);
+        }
+        EXPECT_EQ(request.ignored, c.ignored) << testing::PrintToString(c.arguments);
     }
+}
+
+TEST(CommandLine, IgnoredArgumentsAreNamedOnOneLine) {
+    EXPECT_EQ(ignoredArgumentsNotice("corvix", parseCommandLine({"-platform", "xcb"})), "");
+    const auto notice = ignoredArgumentsNotice("corvix", parseCommandLine({"foo", "--bar"}));
+    EXPECT_EQ(notice.rfind("corvix: ignoring 'foo', '--bar' ", 0), 0u) << notice;
+    EXPECT_EQ(notice.find('\n'), std::string::npos);
 }
 
 TEST(CommandLine, HelpNamesEveryEnvironmentVariable) {

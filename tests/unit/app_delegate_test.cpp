@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "MenuTestSupport.h"
 #include "app/AppDelegate.h"
@@ -314,6 +317,43 @@ TEST_F(AppDelegateTest, WakingUpReconnectsTheStreamAndFetchesAtOnce) {
     EXPECT_EQ(counter("refresh_completed"), 2);
 }
 
+TEST_F(AppDelegateTest, WakingTwiceWhileConnectedLeavesOneStream) {
+    launch();
+    answerState(kHome);
+    auto openStreams = [&] {
+        std::vector<std::shared_ptr<FakeHttpClient::Transfer>> found;
+        for (const auto& t : platform.http.open()) {
+            if (t->streaming) {
+                found.push_back(t);
+            }
+        }
+        return found;
+    };
+    ASSERT_EQ(openStreams().size(), 1u);
+    platform.http.streamHead(openStreams()[0], 200);
+    platform.loop.runUntilIdle();
+
+    for (int wake = 0; wake < 2; ++wake) {
+        delegate->applicationDidWake();
+        platform.loop.runUntilIdle();
+        answerState(kHome);
+    }
+    platform.loop.advance(30s);  // long past any reconnect delay, short of the fallback timer
+    const auto streams = openStreams();
+    ASSERT_EQ(streams.size(), 1u);
+
+    // The one stream still drives refreshes.
+    const auto fetches = stateFetches().size();
+    platform.http.streamHead(streams[0], 200);
+    platform.http.streamData(streams[0], "event: state\ndata: {}\n\n");
+    platform.loop.advance(1s);
+    EXPECT_EQ(stateFetches().size(), fetches + 1);
+
+    delegate->applicationWillTerminate();
+    platform.loop.runUntilIdle();
+    EXPECT_TRUE(openStreams().empty());
+}
+
 TEST_F(AppDelegateTest, ParentWatchAndQuit) {
     platform.environment.set("ORBELUNE_PARENT_PID", "+4242");
     processes.alive.insert(4242);
@@ -384,11 +424,39 @@ TEST_F(AppDelegateTest, DashboardOpensTheConfiguredAddressAndIgnoresNonUrls) {
     EXPECT_NE(alerts.shown[0].informativeText.find("http://127.0.0.1:9/os"), std::string::npos);
 }
 
-TEST_F(AppDelegateTest, AnIconFileThatIsNotAnImageFallsBackToTheSymbol) {
-    platform.environment.set("ORBELUNE_MENUBAR_ICON_PATH",
-                             platform.temp.write("icon.png", "not an image").string());
-    launch();
-    EXPECT_EQ(statusBar.items[0]->image()->accessibilityDescription(), "Orbelune OS");
+TEST_F(AppDelegateTest, OnlyAnImageInARegularFileOfIconSizeBecomesTheIcon) {
+    // The first bytes of a 32 by 32 PNG: enough for the headless decoder.
+    std::string png = "\x89PNG\r\n\x1a\n";
+    png += std::string("\0\0\0\x0dIHDR\0\0\0\x20\0\0\0\x20\x08\x06\0\0\0", 21);
+    const auto folder = platform.temp.path() / "icons";
+    std::filesystem::create_directories(folder / "folder.png");
+    const auto fifo = folder / "fifo.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {platform.temp.write("icons/icon.png", png).string(), true},
+        {platform.temp.write("icons/text.png", "not an image").string(), false},
+        // A FIFO nobody writes to must not hold the start up.
+        {fifo.string(), false},
+        {(folder / "folder.png").string(), false},
+        {(folder / "missing.png").string(), false},
+        {platform.temp.write("icons/huge.png", png + std::string(600 * 1024, '\0')).string(),
+         false},
+    };
+    for (const auto& c : cases) {
+        platform.environment.set("ORBELUNE_MENUBAR_ICON_PATH", c.path);
+        launch();
+        ImagePtr image = statusBar.items.back()->image();
+        ASSERT_TRUE(image) << c.path;
+        EXPECT_EQ(image->accessibilityDescription() != "Orbelune OS", c.loaded) << c.path;
+        if (c.loaded) {
+            EXPECT_EQ(image->size().width, 18);
+        }
+        delegate->applicationWillTerminate();
+    }
 }
 
 }  // namespace

@@ -214,6 +214,18 @@ TEST_F(HubClientTest, FetchStateUnwrapsTheDataEnvelope) {
     ASSERT_FALSE(tooDeep.ok());
     EXPECT_EQ(tooDeep.error().domain, kJsonErrorDomain);
 
+    // A home of several megabytes is read; an answer past the limit is refused before parsing.
+    std::string rooms = R"({"data":{"rooms":[)";
+    while (rooms.size() < (4u << 20)) {
+        rooms += R"({"id":"room","name":"A room with a long name"},)";
+    }
+    rooms += "{}]}}";
+    EXPECT_TRUE(fetch(200, rooms).ok());
+    auto huge =
+        fetch(200, R"({"data":")" + std::string(OrbeluneClient::kMaxAnswerBytes, 'x') + "\"}");
+    ASSERT_FALSE(huge.ok());
+    EXPECT_EQ(huge.error().domain, kUrlErrorDomain);
+
     const auto& request = platform.http.last()->request;
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.url, "http://127.0.0.1:8080/app/os/mac-control/state");

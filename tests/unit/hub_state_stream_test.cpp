@@ -192,6 +192,69 @@ TEST_F(StateStreamClientTest, StopCancelsTheConnectionAndTheDebounce) {
     EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("state_stream_active"), 0);
 }
 
+TEST_F(StateStreamClientTest, RestartingAConnectedStreamKeepsExactlyOne) {
+    // What a wake does, twice in a row, while the stream is connected: the cancelled
+    // connections' completions arrive after the restart.
+    stream->start();
+    auto first = openStream();
+    platform.http.streamHead(first, 200);
+    platform.http.streamData(first, "data: a");  // half a line when the computer sleeps
+    platform.loop.runUntilIdle();
+    stream->stop();
+    stream->start();
+    auto second = openStream();
+    ASSERT_TRUE(second);
+    stream->stop();
+    stream->start();
+    auto third = openStream();
+    ASSERT_TRUE(third);
+    EXPECT_TRUE(first->task->isCancelled());
+    EXPECT_TRUE(second->task->isCancelled());
+
+    // No late completion schedules another connection.
+    platform.loop.advance(2min);
+    EXPECT_EQ(platform.http.open(), (std::vector{third}));
+    EXPECT_EQ(platform.http.transfers().size(), 3u);
+
+    // The new connection reads with a parser of its own: the old half line is not continued.
+    platform.http.streamHead(third, 200);
+    platform.http.streamData(third, "bc\n\n");
+    platform.loop.advance(1s);
+    EXPECT_EQ(invalidations, 0);
+    platform.http.streamData(third, "event: state\n\n");
+    platform.loop.advance(1s);
+    EXPECT_EQ(invalidations, 1);
+
+    // The current stream's end is still noticed, after the first delay.
+    platform.http.streamEnd(third);
+    platform.loop.advance(999ms);
+    EXPECT_TRUE(platform.http.open().empty());
+    platform.loop.advance(1ms);
+    auto fourth = openStream();
+    ASSERT_TRUE(fourth);
+
+    stream->stop();
+    platform.loop.advance(2min);
+    EXPECT_TRUE(platform.http.open().empty());
+    EXPECT_EQ(platform.http.transfers().size(), 4u);
+}
+
+TEST_F(StateStreamClientTest, RestartDuringTheWaitOpensOneAtOnce) {
+    stream->start();
+    auto rejected = openStream();
+    platform.http.streamHead(rejected, 503);
+    platform.loop.runUntilIdle();
+    EXPECT_TRUE(platform.http.open().empty());
+    stream->stop();
+    stream->start();
+    auto now = openStream();
+    ASSERT_TRUE(now);
+    // The wait that was running when the stream restarted ends without a second connection.
+    platform.loop.advance(5s);
+    EXPECT_EQ(platform.http.open(), (std::vector{now}));
+    EXPECT_EQ(platform.http.transfers().size(), 2u);
+}
+
 TEST_F(StateStreamClientTest, MissingTokenRetriesWithoutSendingAnything) {
     platform.environment.set("ORBELUNE_MAC_CONTROL_TOKEN_FILE", "");
     auto tokenless = platform.makeClient();

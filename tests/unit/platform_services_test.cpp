@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
 
 #include "HubTestSupport.h"
+#include "platform/RegularFile.h"
+#include "platform/RuntimeDirectory.h"
 #include "platform/ThreadRunLoop.h"
 #include "platform/Url.h"
 
@@ -264,6 +269,171 @@ TEST(UserDefaultsTest, TwoWritersOfOneStoreLoseNothing) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
             << "left behind: " << entry.path();
+    }
+}
+
+std::string contentOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(RegularFileTest, ReadsOnlyRegularFilesWithinTheLimitAndNeverWaits) {
+    testing::TempDir dir;
+    EXPECT_EQ(readRegularFile(dir.write("small", "abc"), 3), "abc");
+    EXPECT_EQ(readRegularFile(dir.write("empty", ""), 3), "");
+    EXPECT_EQ(readRegularFile(dir.write("big", "abcd"), 3), std::nullopt);
+    std::filesystem::create_symlink(dir.path() / "small", dir.path() / "link");
+    EXPECT_EQ(readRegularFile(dir.path() / "link", 3), "abc");
+    EXPECT_EQ(readRegularFile(dir.path(), 1 << 20), std::nullopt);
+    EXPECT_EQ(readRegularFile(dir.path() / "missing", 3), std::nullopt);
+    // Nobody writes to this FIFO: a blocking open would never return.
+    const auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readRegularFile(fifo, 1 << 20), std::nullopt);
+}
+
+TEST(UserDefaultsTest, AStoreThatIsNoFileNeitherBlocksNorIsReplacedByTheProgramsOwnValues) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    {
+        JsonFileUserDefaults defaults(file);  // returns at once, with nothing read
+        EXPECT_EQ(defaults.value("k"), std::nullopt);
+        defaults.recordValue("snapshot", json::object{{"a", 1}});
+        EXPECT_FALSE(defaults.lastWriteSucceeded());
+        EXPECT_EQ(defaults.value("snapshot"), json::value(json::object{{"a", 1}}));
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // The same for a store that does not parse: the diagnostics snapshot is not a reason to move
+    // it aside, the user's next choice is, and the snapshot waiting in memory goes with it.
+    std::filesystem::remove(file);
+    dir.write("defaults.json", "{not json");
+    JsonFileUserDefaults corrupt(file);
+    corrupt.recordValue("snapshot", 1);
+    EXPECT_EQ(contentOf(file), "{not json");
+    EXPECT_EQ(namesIn(dir.path()),
+              (std::vector<std::string>{"defaults.json", "defaults.json.lock"}));
+    corrupt.setBoolean("k", true);
+    EXPECT_TRUE(corrupt.lastWriteSucceeded());
+    JsonFileUserDefaults reread(file);
+    EXPECT_EQ(reread.boolean("k"), true);
+    EXPECT_EQ(reread.value("snapshot"), json::value(1));
+    EXPECT_EQ(namesIn(dir.path()).size(), 3u);  // and the unreadable copy beside it
+
+    // A store far larger than ours could be is not read.
+    dir.write("defaults.json",
+              "{\"k\":\"" + std::string(JsonFileUserDefaults::kMaxStoreBytes, 'x') + "\"}");
+    EXPECT_EQ(JsonFileUserDefaults(file).value("k"), std::nullopt);
+}
+
+TEST(UserDefaultsTest, ALockHeldElsewhereDelaysTheSaveNotTheProgram) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    JsonFileUserDefaults defaults(file, 100ms);
+    defaults.setBoolean("first", true);
+    ASSERT_TRUE(defaults.lastWriteSucceeded());
+
+    // Another process holds the lock (a second open of the file is as foreign to flock).
+    const int holder = ::open((file.string() + ".lock").c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ::testing::internal::CaptureStderr();
+    const auto started = std::chrono::steady_clock::now();
+    defaults.setBoolean("second", true);
+    defaults.removeValue("first");
+    const auto took = std::chrono::steady_clock::now() - started;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(defaults.lastWriteSucceeded());
+    EXPECT_LT(took, 2s);
+    EXPECT_NE(said.find("is locked by another program"), std::string::npos) << said;
+    EXPECT_EQ(defaults.boolean("second"), true);
+    EXPECT_EQ(defaults.boolean("first"), std::nullopt);
+    EXPECT_EQ(JsonFileUserDefaults(file, 0ms).boolean("first"), true) << "nothing written yet";
+
+    // Once the lock is free, the next save brings every change that waited.
+    ::close(holder);
+    defaults.setBoolean("third", false);
+    EXPECT_TRUE(defaults.lastWriteSucceeded());
+    JsonFileUserDefaults reread(file);
+    EXPECT_EQ(reread.boolean("first"), std::nullopt);
+    EXPECT_EQ(reread.boolean("second"), true);
+    EXPECT_EQ(reread.boolean("third"), false);
+}
+
+TEST(UserDefaultsTest, TemporaryFilesLeftByAKilledWriterAreRemovedAtStart) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "defaults.json";
+    dir.write("defaults.json", R"({"k":true})");
+    dir.write("defaults.json.tmp-a1B2c3", R"({"k":fal)");
+    dir.write("defaults.json.tmp-XyZ789", "");
+    dir.write("notes.tmp-123456", "not ours");
+    JsonFileUserDefaults defaults(file);
+    EXPECT_EQ(defaults.boolean("k"), true);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"defaults.json", "defaults.json.lock",
+                                                             "notes.tmp-123456"}));
+}
+
+TEST(RuntimeDirectoryTest, OnlyAFolderOfThisUsersWithoutAccessForOthersIsUsed) {
+    testing::TempDir dir;
+    MapEnvironment env;
+    env.set("TMPDIR", dir.path().string());
+    const auto runtime = dir.path() / "run";
+    std::filesystem::create_directory(runtime);
+    env.set("XDG_RUNTIME_DIR", runtime.string());
+
+    ::chmod(runtime.c_str(), 0700);
+    auto chosen = RuntimeDirectory::choose(env);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, runtime);
+    EXPECT_FALSE(chosen->temporary);
+
+    // A runtime folder others may enter is passed over for our own one under TMPDIR.
+    ::chmod(runtime.c_str(), 0755);
+    const auto shared = dir.path() / ("corvix-" + std::to_string(::getuid()));
+    chosen = RuntimeDirectory::choose(env);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, shared);
+    EXPECT_FALSE(chosen->temporary);
+    struct stat info {};
+    ASSERT_EQ(::lstat(shared.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    // Someone else made that name first, or made it open to all: a private folder of this run's
+    // own, never theirs.
+    env.unset("XDG_RUNTIME_DIR");
+    ::chmod(shared.c_str(), 0777);
+    dir.write(shared.filename().string() + "/corvix-lock", "planted");
+    chosen = RuntimeDirectory::choose(env);
+    ASSERT_TRUE(chosen);
+    EXPECT_NE(chosen->path, shared);
+    EXPECT_TRUE(chosen->temporary);
+    EXPECT_TRUE(RuntimeDirectory::isPrivate(chosen->path, false));
+    EXPECT_EQ(chosen->path.parent_path(), dir.path());
+
+    std::filesystem::remove_all(shared);
+    std::filesystem::create_directory_symlink(runtime, shared);
+    ::chmod(runtime.c_str(), 0700);
+    EXPECT_TRUE(RuntimeDirectory::choose(env)->temporary) << "a link is not our folder";
+
+    if (::getuid() == 0) {
+        // Owned by another user, even with the right mode.
+        std::filesystem::remove(shared);
+        std::filesystem::create_directory(shared);
+        ::chmod(shared.c_str(), 0700);
+        ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(RuntimeDirectory::choose(env)->temporary);
     }
 }
 
