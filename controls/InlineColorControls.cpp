@@ -257,6 +257,7 @@ void InlineColorPickerView::changeByKey(double hue, double saturation) {
     if (onChange) {
         onChange(hue_, saturation_, true);
     }
+    postAccessibilityNotification(AccessibilityNotification::ValueChanged);
     setNeedsDisplay();
 }
 
@@ -394,6 +395,7 @@ void InlineTemperaturePickerView::changeByKey(double value) {
     if (onChange) {
         onChange(value_);
     }
+    postAccessibilityNotification(AccessibilityNotification::ValueChanged);
     setNeedsDisplay();
 }
 

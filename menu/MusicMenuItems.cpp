@@ -322,7 +322,8 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTransportItem(const JsonObject& acti
         runMusicCommand(action, player, JsonObject{});
     };
     addMusicButton(*view, "backward.end.fill", Rect(62, 8, 48, 28), BezelStyle::Rounded, enabled,
-                   [send] { send("previous"); });
+                   [send] { send("previous"); })
+        ->setAccessibilityLabel("Previous");
     const bool playing = musicIsPlaying(active);
     auto playPause =
         addMusicButton(*view, playing ? "pause.fill" : "play.fill", Rect(133, 5, 60, 34),
@@ -331,13 +332,17 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTransportItem(const JsonObject& acti
                            send(musicIsPlaying(player) ? "pause" : "resume");
                        });
     addMusicButton(*view, "forward.end.fill", Rect(216, 8, 48, 28), BezelStyle::Rounded, enabled,
-                   [send] { send("next"); });
+                   [send] { send("next"); })
+        ->setAccessibilityLabel("Next");
+    // The tool tip comes only with the first update; a screen reader needs the name at once.
+    playPause->setAccessibilityLabel(playing ? "Pause" : "Play");
 
     playbackUpdateHandlers.push_back([weakButton = weakOf(playPause)](const JsonObject& newer) {
         if (auto button = weakButton.lock()) {
             const bool nowPlaying = musicIsPlaying(newer);
             showSymbol(*button, nowPlaying ? ShuffleLook{"pause.fill", "Pause"}
                                            : ShuffleLook{"play.fill", "Play"});
+            button->setAccessibilityLabel(nowPlaying ? "Pause" : "Play");
         }
     });
     return itemWithView("Music transport", view);
@@ -358,6 +363,10 @@ std::shared_ptr<MenuItem> MenuBuilder::musicTimelineItem(const JsonObject& activ
     slider->setDoubleValue(position);
     slider->setContinuous(false);
     slider->setEnabled(musicCapability(active, "seek", true));
+    slider->setAccessibilityLabel("Position");
+    slider->setAccessibilityValueDescriber([](const Slider& s) {
+        return formatDuration(s.doubleValue()) + " of " + formatDuration(s.maxValue());
+    });
     auto durationLabel = rowLabel(formatDuration(duration), Rect(268, 20, 40, 17), Font::system(11),
                                   secondaryLabelColor());
     durationLabel->setAlignment(TextAlignment::Right);
@@ -523,6 +532,7 @@ std::shared_ptr<MenuItem> MenuBuilder::musicVolumeItem(const JsonObject& active)
     slider->setMaxValue(100);
     slider->setDoubleValue(volume);
     slider->setContinuous(false);
+    slider->setAccessibilityLabel("Volume");
     auto valueLabel = rowLabel(volumeText(volume), Rect(280, 12, 32, 17), Font::system(11),
                                secondaryLabelColor());
     valueLabel->setAlignment(TextAlignment::Right);

@@ -47,18 +47,28 @@ def main():
         return 1
     rows = []
     switches = []
-    for node, _ in walk(menu):
+    texts = []
+    for node, depth in walk(menu):
         role = node.get_role_name()
         if role == "menu item":
             rows.append(node)
         elif role == "check box":
             switches.append(node)
+        elif role == "label" and depth == 1:
+            texts.append(node.get_name())
     named = [r for r in rows if (r.get_name() or "").strip()]
     for row in rows:
         print(f"menu item: {row.get_name()!r}")
+    for text in texts:
+        print(f"text: {text!r}")
     for sw in switches:
         states = sw.get_state_set()
-        print(f"  check box: {sw.get_name()!r} checked={states.contains(Atspi.StateType.CHECKED)}")
+        print(f"  check box: {sw.get_name()!r} checked={states.contains(Atspi.StateType.CHECKED)}"
+              f" checkable={states.contains(Atspi.StateType.CHECKABLE)}")
+    # Headings are read as text, not offered as items to choose.
+    if "Rooms" in [r.get_name() for r in rows] or "Rooms" not in texts:
+        print("the Rooms heading is not read as text", file=sys.stderr)
+        return 1
     if not rows or len(named) < len(rows) // 2:
         print(f"{len(rows)} rows, {len(named)} with a name", file=sys.stderr)
         return 1

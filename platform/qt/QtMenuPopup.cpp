@@ -266,6 +266,11 @@ int QtMenuPopup::rowIndexOf(const QAction* action) const {
     return -1;
 }
 
+std::shared_ptr<MenuItem> QtMenuPopup::itemOf(const QAction* action) const {
+    const Row* row = rowOf(action);
+    return row ? row->model.lock() : nullptr;
+}
+
 ViewHostWidget* QtMenuPopup::hostOf(const MenuItem& item) const {
     for (const auto& row : rows_) {
         if (row.item == &item) {

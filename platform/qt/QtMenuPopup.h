@@ -42,6 +42,8 @@ class QtMenuPopup final : public QMenu, public MenuSession {
     Window& modelWindow() { return *window_; }
     /// The host of the row showing `item`, or null (hidden items, separators, title rows).
     ViewHostWidget* hostOf(const MenuItem& item) const;
+    /// The item a row of this popup shows, or null (separators, or an item already gone).
+    std::shared_ptr<MenuItem> itemOf(const QAction* action) const;
     /// The popup of the submenu of the row showing `item`, or null.
     QtMenuPopup* submenuOf(const MenuItem& item) const;
     /// The item of the highlighted row, or null.

@@ -1,6 +1,7 @@
 #include "platform/ui/Slider.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/GraphicsContext.h"
 
@@ -85,31 +86,54 @@ void Slider::mouseUp(const Event& event) {
     sendAction();
 }
 
-void Slider::step(double fraction) {
-    setDoubleValue(value_ + fraction * (max_ - min_));
+void Slider::changeTo(double value) {
+    setDoubleValue(value);
+    auto keep = weak_from_this().lock();  // the action may drop the slider from its tree
+    postAccessibilityNotification(AccessibilityNotification::ValueChanged);
     sendAction();
 }
 
 void Slider::keyDown(const Event& event) {
     if (isEnabled() &&
         (event.keyCode == KeyCode::RightArrow || event.keyCode == KeyCode::UpArrow)) {
-        step(0.05);
+        changeTo(value_ + 0.05 * (max_ - min_));
     } else if (isEnabled() &&
                (event.keyCode == KeyCode::LeftArrow || event.keyCode == KeyCode::DownArrow)) {
-        step(-0.05);
+        changeTo(value_ - 0.05 * (max_ - min_));
     } else {
         Control::keyDown(event);
     }
 }
 
+// A disabled slider (a timeline that cannot seek) takes no change from assistive technologies
+// either.
+
 bool Slider::accessibilityPerformIncrement() {
-    step(0.05);
+    if (!isEnabled()) {
+        return false;
+    }
+    changeTo(value_ + 0.05 * (max_ - min_));
     return true;
 }
 
 bool Slider::accessibilityPerformDecrement() {
-    step(-0.05);
+    if (!isEnabled()) {
+        return false;
+    }
+    changeTo(value_ - 0.05 * (max_ - min_));
     return true;
+}
+
+bool Slider::accessibilityPerformSetValue(double value) {
+    if (!isEnabled() || !std::isfinite(value)) {
+        return false;
+    }
+    changeTo(value);
+    return true;
+}
+
+std::string Slider::accessibilityValueDescription() const {
+    return describer_ ? describer_(*this) : std::string();
 }
 
 void Slider::draw(GraphicsContext& ctx, const Rect&) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "platform/ui/Control.h"
 
 namespace corvix {
 
 /// A horizontal slider. A press or drag sets the value from the pointer (clamped to the range);
-/// the action goes out on every change when continuous, otherwise once at release.
+/// the action goes out on every change when continuous, otherwise once at release. Keys and
+/// assistive technologies change it in one step, send the action and post a value change.
 class Slider : public Control {
   public:
     explicit Slider(Rect frame = {});
@@ -27,17 +31,25 @@ class Slider : public Control {
     bool acceptsFirstResponder() const override { return true; }
     bool accessibilityPerformIncrement() override;
     bool accessibilityPerformDecrement() override;
+    bool accessibilityPerformSetValue(double value) override;
     AccessibilityValue accessibilityValue() const override { return value_; }
+    /// Says the value in words for screen readers (a position as elapsed time, say).
+    void setAccessibilityValueDescriber(std::function<std::string(const Slider&)> describer) {
+        describer_ = std::move(describer);
+    }
+    std::string accessibilityValueDescription() const override;
     void draw(GraphicsContext& context, const Rect& dirtyRect) override;
 
   private:
     static constexpr double kKnob = 16;
     void setFromEvent(const Event& event);
-    void step(double fraction);
+    /// A change by a key or an assistive technology: the new value goes out at once.
+    void changeTo(double value);
 
     double value_ = 0;
     double min_ = 0;
     double max_ = 1;
+    std::function<std::string(const Slider&)> describer_;
 };
 
 }  // namespace corvix

@@ -1,6 +1,7 @@
 #include "platform/ui/Stepper.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/GraphicsContext.h"
 
@@ -47,12 +48,33 @@ void Stepper::mouseUp(const Event&) {
 }
 
 bool Stepper::accessibilityPerformIncrement() {
+    if (!isEnabled()) {
+        return false;
+    }
+    auto keep = weak_from_this().lock();  // the action may drop the stepper from its tree
     stepBy(1);
+    postAccessibilityNotification(AccessibilityNotification::ValueChanged);
     return true;
 }
 
 bool Stepper::accessibilityPerformDecrement() {
+    if (!isEnabled()) {
+        return false;
+    }
+    auto keep = weak_from_this().lock();
     stepBy(-1);
+    postAccessibilityNotification(AccessibilityNotification::ValueChanged);
+    return true;
+}
+
+bool Stepper::accessibilityPerformSetValue(double value) {
+    if (!isEnabled() || !std::isfinite(value)) {
+        return false;
+    }
+    auto keep = weak_from_this().lock();
+    setDoubleValue(value);
+    sendAction();
+    postAccessibilityNotification(AccessibilityNotification::ValueChanged);
     return true;
 }
 

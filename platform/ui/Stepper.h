@@ -27,6 +27,7 @@ class Stepper : public Control {
     void mouseUp(const Event& event) override;
     bool accessibilityPerformIncrement() override;
     bool accessibilityPerformDecrement() override;
+    bool accessibilityPerformSetValue(double value) override;
     AccessibilityValue accessibilityValue() const override { return value_; }
     void draw(GraphicsContext& context, const Rect& dirtyRect) override;
 

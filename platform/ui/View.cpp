@@ -445,4 +445,22 @@ void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {
     }
 }
 
+namespace {
+
+ObserverList<View&, AccessibilityNotification>& accessibilityObservers() {
+    static ObserverList<View&, AccessibilityNotification> observers;
+    return observers;
+}
+
+}  // namespace
+
+void View::postAccessibilityNotification(AccessibilityNotification notification) {
+    accessibilityObservers().notify(*this, notification);
+}
+
+Subscription View::observeAccessibilityNotifications(
+    std::function<void(View&, AccessibilityNotification)> observer) {
+    return accessibilityObservers().add(std::move(observer));
+}
+
 }  // namespace corvix

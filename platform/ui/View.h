@@ -1,10 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "platform/Observers.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Layer.h"
@@ -42,6 +44,12 @@ enum class AccessibilityRole {
 
 /// An accessibility value: none, a number (a switch's 1 or 0) or a text.
 using AccessibilityValue = std::variant<std::monostate, double, std::string>;
+
+/// What a view tells assistive technologies about a change they cannot see coming.
+enum class AccessibilityNotification {
+    /// The value changed by a key or an accessibility action, so a screen reader says it.
+    ValueChanged,
+};
 
 enum class SubviewPosition { Below, Above };
 
@@ -179,10 +187,23 @@ class View : public std::enable_shared_from_this<View> {
     void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
     virtual AccessibilityValue accessibilityValue() const { return accessibilityValue_; }
     void setAccessibilityValue(AccessibilityValue value) { accessibilityValue_ = std::move(value); }
+    /// The value as a screen reader should say it ("1:42 of 3:34"); empty to say the value.
+    virtual std::string accessibilityValueDescription() const { return {}; }
     /// Accessibility actions; false when the view does not support them.
     virtual bool accessibilityPerformPress() { return false; }
     virtual bool accessibilityPerformIncrement() { return false; }
     virtual bool accessibilityPerformDecrement() { return false; }
+    /// Sets a numeric value as the user would, action included.
+    virtual bool accessibilityPerformSetValue(double value) {
+        (void)value;
+        return false;
+    }
+    /// Tells whoever observes (the backend's bridge to assistive technologies) that this view
+    /// changed. Main thread only; nothing happens without an observer.
+    void postAccessibilityNotification(AccessibilityNotification notification);
+    /// Observes the notifications every view posts, while the subscription lives.
+    static Subscription observeAccessibilityNotifications(
+        std::function<void(View&, AccessibilityNotification)> observer);
 
     /// Attaches the root of a tree to a window (or detaches with null). Used by Window and by
     /// backends that host a tree somewhere else (menu rows).

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "controls/InlineColorControls.h"
@@ -109,6 +110,64 @@ TEST(InlineColorPickerTest, AccessibilityValuesRoundHalvesAwayFromZero) {
     temperature.setValue(495);
     EXPECT_TRUE(temperature.accessibilityPerformDecrement());
     EXPECT_EQ(temperature.value(), 500);
+}
+
+/// The value-changed notifications posted while it lives, with the value each view had then.
+struct PostedValues {
+    PostedValues()
+        : subscription(View::observeAccessibilityNotifications(
+              [this](View& view, AccessibilityNotification notification) {
+                  if (notification == AccessibilityNotification::ValueChanged) {
+                      posted.emplace_back(&view, view.accessibilityValue());
+                  }
+              })) {}
+    std::vector<std::pair<View*, AccessibilityValue>> posted;
+    Subscription subscription;
+};
+
+TEST(InlinePickerAccessibilityTest, KeysAndStepsPostTheNewValueButDragsDoNot) {
+    PostedValues values;
+    std::vector<Report> reports;
+    std::vector<std::size_t> postedAtReport;
+    auto color =
+        std::make_shared<InlineColorPickerView>(180, 40, [&](double h, double s, bool final) {
+            postedAtReport.push_back(values.posted.size());
+            reports.emplace_back(h, s, final);
+        });
+    Focused<InlineColorPickerView> hosted(color);
+    EventDriver driver(hosted.router);
+    driver.key(KeyCode::RightArrow);
+    driver.key(KeyCode::End);
+    driver.key(KeyCode::End);  // already there: still a change the user asked for
+    driver.key(KeyCode::Escape);
+    EXPECT_TRUE(color->accessibilityPerformDecrement());
+    using Posted = std::vector<std::pair<View*, AccessibilityValue>>;
+    const std::string saturation = " degrees hue, 40 percent saturation";
+    EXPECT_EQ(values.posted, (Posted{{color.get(), "185" + saturation},
+                                     {color.get(), "360" + saturation},
+                                     {color.get(), "360" + saturation},
+                                     {color.get(), "355" + saturation}}));
+    // Each change is reported to the owner before a screen reader hears of it.
+    EXPECT_EQ(postedAtReport, (std::vector<std::size_t>{0, 1, 2, 3}));
+    values.posted.clear();
+    driver.press({10, 10});
+    driver.drag({100, 30});
+    driver.release({120, 30});
+    EXPECT_TRUE(values.posted.empty()) << "a drag is seen, not announced";
+    EXPECT_EQ(reports.size(), 7u);
+
+    auto temperature = std::make_shared<InlineTemperaturePickerView>(300, 200, 400, nullptr);
+    Focused<InlineTemperaturePickerView> hostedTemperature(temperature);
+    EventDriver(hostedTemperature.router).key(KeyCode::UpArrow, {}, ModifierShift);
+    EXPECT_TRUE(temperature->accessibilityPerformIncrement());
+    EXPECT_EQ(values.posted, (Posted{{temperature.get(), std::string("275 mireds")},
+                                     {temperature.get(), std::string("265 mireds")}}));
+
+    // Once the observer is gone nothing more is heard.
+    values.subscription.reset();
+    values.posted.clear();
+    EXPECT_TRUE(temperature->accessibilityPerformDecrement());
+    EXPECT_TRUE(values.posted.empty());
 }
 
 TEST(InlineTemperaturePickerTest, ADragReportsOnceAtTheReleasePointOnAReversedAxis) {

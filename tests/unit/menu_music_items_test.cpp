@@ -325,6 +325,53 @@ TEST_F(MenuMusicItemsTest, SlidersSendWholeNumbersOnRelease) {
     EXPECT_EQ(sentValue(bodyOf(sent[2]), "volume"), "60");
 }
 
+TEST_F(MenuMusicItemsTest, ScreenReadersHearNamedControlsAndSetValuesAsAUserWould) {
+    // Names a screen reader reads, before any update gave the buttons tool tips.
+    auto name = [](const View& v) {
+        return v.accessibilityLabel().empty() ? v.toolTip() : v.accessibilityLabel();
+    };
+    EXPECT_EQ(name(button("Music transport", 0)), "Previous");
+    EXPECT_EQ(name(button("Music transport", 1)), "Pause");
+    EXPECT_EQ(name(button("Music transport", 2)), "Next");
+    button("Music transport", 1).performClick();
+    EXPECT_EQ(name(button("Music transport", 1)), "Play");
+
+    auto timeline = [&]() -> StayOpenSlider& {
+        return *findSubview<StayOpenSlider>(rowView(music(), "Music timeline"));
+    };
+    auto volume = [&]() -> StayOpenSlider& {
+        return *findSubview<StayOpenSlider>(rowView(music(), "Music volume"));
+    };
+    EXPECT_EQ(timeline().accessibilityLabel(), "Position");
+    EXPECT_EQ(volume().accessibilityLabel(), "Volume");
+
+    std::vector<View*> posted;
+    Subscription watch = View::observeAccessibilityNotifications(
+        [&](View& view, AccessibilityNotification) { posted.push_back(&view); });
+    View* seeking = &timeline();
+    EXPECT_TRUE(timeline().accessibilityPerformSetValue(102400.4));
+    auto sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sentValue(bodyOf(sent[1]), "action"), "seek");
+    EXPECT_EQ(sentValue(bodyOf(sent[1]), "positionMs"), "102400");
+    EXPECT_EQ(posted, std::vector<View*>{seeking});
+    // The position is said as time, not as milliseconds.
+    EXPECT_EQ(timeline().accessibilityValueDescription(), "1:42 of 4:00");
+
+    EXPECT_TRUE(volume().accessibilityPerformSetValue(41.6));
+    sent = requestsTo("/music/command");
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sentValue(bodyOf(sent[2]), "volume"), "42");
+    EXPECT_EQ(labelTexts(rowView(music(), "Music volume")), (Lines{"Volume", "42"}));
+    EXPECT_TRUE(volume().accessibilityValueDescription().empty()) << "a volume says its number";
+
+    // A timeline that cannot seek takes no value from a screen reader either.
+    build(withActive([](JsonObject& a) { a["capabilities"] = json::object{{"seek", false}}; }));
+    EXPECT_FALSE(timeline().accessibilityPerformSetValue(1000));
+    EXPECT_FALSE(timeline().accessibilityPerformIncrement());
+    EXPECT_EQ(requestsTo("/music/command").size(), 3u);
+}
+
 TEST_F(MenuMusicItemsTest, UpdatePlaybackChangesTheLiveViewsInPlace) {
     const std::vector<std::shared_ptr<MenuItem>> before = music().itemArray();
     const auto handlers = static_cast<std::int64_t>(menu.builder->playbackUpdateHandlers.size());
