@@ -654,32 +654,47 @@ void MenuBuilder::addMediaAppsPanel(const JsonObject& device, StayOpenMenu& subm
 
 void MenuBuilder::loadMediaApps(const JsonObject& device, StayOpenMenu& submenu) {
     const std::string deviceId = identifierText(device, "id");
-    if (deviceId.empty() || mediaAppLoadingDeviceIds.contains(deviceId)) {
+    if (deviceId.empty()) {
+        return;
+    }
+    // Every submenu that shows "Loading Apps..." gets the list, also one that a rebuild made
+    // while the fetch was already running.
+    auto& waiting = mediaAppLoadWaiters_[deviceId];
+    std::erase_if(waiting, [&](const std::weak_ptr<Menu>& shown) {
+        auto menu = shown.lock();
+        return !menu || menu.get() == &submenu;
+    });
+    waiting.push_back(submenu.shared_from_this());
+    if (mediaAppLoadingDeviceIds.contains(deviceId)) {
         return;
     }
     mediaAppLoadingDeviceIds.insert(deviceId);
     const auto weak = lifetime_.weak();
-    std::weak_ptr<Menu> weakSubmenu = submenu.shared_from_this();
     auto record = std::make_shared<const JsonObject>(device);
-    client.fetchDeviceApps(deviceId, [this, weak, weakSubmenu, record,
-                                      deviceId](Result<std::vector<JsonObject>> result) {
-        if (weak.expired()) {
-            return;
-        }
-        mediaAppLoadingDeviceIds.erase(deviceId);
-        if (result.ok()) {
-            mediaAppErrors.erase(deviceId);
-            mediaAppCache[deviceId] = std::move(result.value());
-        } else {
-            mediaAppErrors[deviceId] = result.error().description;
-        }
-        auto menu = std::dynamic_pointer_cast<StayOpenMenu>(weakSubmenu.lock());
-        if (menu && mediaAppsModeDeviceIds.contains(deviceId)) {
+    client.fetchDeviceApps(
+        deviceId, [this, weak, record, deviceId](Result<std::vector<JsonObject>> result) {
+            if (weak.expired()) {
+                return;
+            }
+            mediaAppLoadingDeviceIds.erase(deviceId);
+            if (result.ok()) {
+                mediaAppErrors.erase(deviceId);
+                mediaAppCache[deviceId] = std::move(result.value());
+            } else {
+                mediaAppErrors[deviceId] = result.error().description;
+            }
+            auto waiters = mediaAppLoadWaiters_.extract(deviceId);
+            if (waiters.empty() || !mediaAppsModeDeviceIds.contains(deviceId)) {
+                return;
+            }
             // The device may have changed while the list loaded: the header shows it as it is now.
             const SharedRecord newer = newestRecordOf(*record, currentState);
-            buildMediaDeviceSubmenu(newer ? *newer : *record, *menu);
-        }
-    });
+            for (const auto& shown : waiters.mapped()) {
+                if (auto menu = std::dynamic_pointer_cast<StayOpenMenu>(shown.lock())) {
+                    buildMediaDeviceSubmenu(newer ? *newer : *record, *menu);
+                }
+            }
+        });
 }
 
 void MenuBuilder::launchMediaApp(const JsonObject& app, const JsonObject& device) {

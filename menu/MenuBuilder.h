@@ -295,6 +295,8 @@ class MenuBuilder {
 
     /// The device whose rows are being added, and how to find it in newer documents.
     RecordLocator deviceLocator_;
+    /// The submenus showing "Loading Apps..." for a device, filled when its list arrives.
+    std::map<std::string, std::vector<std::weak_ptr<Menu>>, std::less<>> mediaAppLoadWaiters_;
     /// The current menu's Playlists entry and the player its rows start playlists on.
     std::weak_ptr<MenuItem> musicPlaylistsEntry_;
     JsonObject musicPlaylistsTarget_;

@@ -392,6 +392,21 @@ TEST_F(MediaDeviceMenuTest, RebuildsInPlaceReplaceTheSubmenusTargets) {
     EXPECT_EQ(requests().size(), 2u);
 }
 
+TEST_F(MediaDeviceMenuTest, AListArrivingAfterARebuildFillsTheSubmenuShownNow) {
+    chooseMode(device("Den Apple TV"), 1);
+    auto fetch = requestsTo("/devices/atv-1/apps");
+    ASSERT_EQ(fetch.size(), 1u);
+    // The menu is rebuilt while the list loads: the new submenu waits for the same fetch.
+    menu.builder->build(*menu.root, menu.builder->currentState);
+    StayOpenMenu& rebuilt = device("Den Apple TV");
+    EXPECT_EQ(outline(rebuilt),
+              (Lines{"Den Apple TV", "Remote / Apps", "Loading Apps... (disabled)"}));
+    EXPECT_EQ(requestsTo("/devices/atv-1/apps").size(), 1u);
+    answer(fetch[0], 200, R"({"status":true,"apps":[{"id":"a","name":"Alpha"}]})");
+    EXPECT_EQ(outline(device("Den Apple TV")),
+              (Lines{"Den Apple TV", "Remote / Apps", "Apps", "---", "Refresh Apps"}));
+}
+
 TEST_F(MediaDeviceMenuTest, AppsModeLoadsOnceThenShowsTheGrid) {
     StayOpenMenu& atv = device("Den Apple TV");
     chooseMode(atv, 1);
