@@ -75,7 +75,7 @@ void MacControlStateStreamClient::connectOnce() {
         return self;
     };
     HttpClient::StreamCallbacks callbacks;
-    callbacks.onResponse = [current](const HttpResponse& head) {
+    callbacks.onResponse = [this, current](const HttpResponse& head) {
         auto self = current();
         if (!self) {
             return;
@@ -83,7 +83,11 @@ void MacControlStateStreamClient::connectOnce() {
         if (head.status < 200 || head.status > 299) {
             self->headError = programError(6, "Mac control stream failed");
             self->task.cancel();
+            return;
         }
+        // Events tell only of changes from now on. The hub may have changed while no stream was
+        // open (before the first one, or in the wait between two), so one refresh covers that.
+        debounce();
     };
     callbacks.onData = [current](std::string_view bytes) {
         auto self = current();
@@ -146,9 +150,14 @@ void MacControlStateStreamClient::dispatch(const StateStreamParser::Event& event
 }
 
 void MacControlStateStreamClient::scheduleRefresh() {
-    if (debounceTask_) {
+    if (!debounce()) {
         RuntimeDiagnostics::menuBar().count("state_stream_event_coalesced");
-        return;
+    }
+}
+
+bool MacControlStateStreamClient::debounce() {
+    if (debounceTask_) {
+        return false;
     }
     auto alive = lifetime_.weak();
     debounceTask_ = client_.runLoop().after(kDebounce, [this, alive] {
@@ -160,6 +169,7 @@ void MacControlStateStreamClient::scheduleRefresh() {
             onInvalidate_();
         }
     });
+    return true;
 }
 
 }  // namespace corvix

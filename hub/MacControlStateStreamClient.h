@@ -52,7 +52,10 @@ class MacControlStateStreamClient {
     void connectOnce();
     void connectionEnded(Result<void> outcome);
     void dispatch(const StateStreamParser::Event& event);
+    /// Debounces one dispatched event (counted as coalesced when a call already waits).
     void scheduleRefresh();
+    /// Starts the debounce towards one `onInvalidate` call; false when one already waits.
+    bool debounce();
 
     const OrbeluneClient& client_;
     std::function<void()> onInvalidate_;

@@ -352,8 +352,9 @@ TEST_F(HubsimClient, StreamClientInvalidatesOnceAfterItsDebounce) {
     });
     stream.start();
     ASSERT_TRUE(loop.runUntil([&] { return hub->openStreams() == 1; }, 5s));
-    // Let the greeting arrive before the command.
-    loop.runUntil([] { return false; }, 50ms);
+    // The opened stream asks once for what changed before it; then the hub's events count.
+    ASSERT_TRUE(loop.runUntil([&] { return invalidations == 1; }, 2s));
+    invalidations = 0;
 
     const auto sent = Clock::now();
     for (const char* id : {"light-kitchen/toggle", "switch-coffee/on", "light-bedside/off"}) {
@@ -389,6 +390,9 @@ TEST_F(HubsimClient, RestartingAConnectedStreamClientKeepsOneStream) {
     // connection scheduled by a late completion would open within the first delay.
     loop.runUntil([] { return false; }, 500ms);
     EXPECT_EQ(hub->streamOpenTimes().size(), 3u);
+    // The stream that stays asked once for what changed before it.
+    EXPECT_EQ(invalidations, 1);
+    invalidations = 0;
 
     client->runItem("light-kitchen/toggle", std::nullopt, [](Result<void>) {});
     ASSERT_TRUE(loop.runUntil([&] { return invalidations > 0; }, 2s));

@@ -109,6 +109,10 @@ TEST_F(StateStreamClientTest, RequestsTheStreamAndDebouncesEvents) {
     EXPECT_EQ(RuntimeDiagnostics::menuBar().gauges().at("state_stream_active"), 1);
 
     platform.http.streamHead(connection, 200);
+    // The opened stream asks once for what changed before it (see the next test).
+    platform.loop.advance(1s);
+    ASSERT_EQ(invalidations, 1);
+    invalidations = 0;
     platform.http.streamData(connection, "event: ping\n\n: keep-alive\n\n");
     platform.loop.advance(1s);
     EXPECT_EQ(invalidations, 0);
@@ -128,6 +132,40 @@ TEST_F(StateStreamClientTest, RequestsTheStreamAndDebouncesEvents) {
     EXPECT_EQ(invalidations, 2);
     EXPECT_EQ(counter("state_stream_event_coalesced"), 9);
     EXPECT_EQ(counter("state_stream_event"), 11);
+}
+
+TEST_F(StateStreamClientTest, EachOpenedStreamAsksOnceForWhatChangedWithoutIt) {
+    // A change made before the hub had the stream open is never announced on it: every stream
+    // that opens asks for one refresh, debounced like an event, and counted as none.
+    stream->start();
+    auto first = openStream();
+    platform.http.streamHead(first, 200);
+    platform.http.streamData(first, "data: a\n\n");
+    platform.loop.advance(150ms);
+    EXPECT_EQ(invalidations, 1);
+    EXPECT_EQ(counter("state_stream_event"), 1);
+    // The event joined the refresh the opening asked for.
+    EXPECT_EQ(counter("state_stream_event_coalesced"), 1);
+
+    // The hub goes away and comes back: the reconnected stream asks again.
+    platform.http.streamEnd(first);
+    platform.loop.advance(1s);
+    auto second = openStream();
+    ASSERT_TRUE(second);
+    platform.loop.advance(10s);
+    EXPECT_EQ(invalidations, 1);  // nothing before the answer's head
+    platform.http.streamHead(second, 200);
+    platform.loop.advance(150ms);
+    EXPECT_EQ(invalidations, 2);
+
+    // A refused stream asks for nothing.
+    platform.http.streamEnd(second);
+    platform.loop.advance(2s);
+    auto third = openStream();
+    ASSERT_TRUE(third);
+    platform.http.streamHead(third, 503);
+    platform.loop.advance(1s);
+    EXPECT_EQ(invalidations, 2);
 }
 
 TEST_F(StateStreamClientTest, RejectedStreamBacksOffUpToThirtySeconds) {
@@ -220,10 +258,12 @@ TEST_F(StateStreamClientTest, RestartingAConnectedStreamKeepsExactlyOne) {
     platform.http.streamHead(third, 200);
     platform.http.streamData(third, "bc\n\n");
     platform.loop.advance(1s);
-    EXPECT_EQ(invalidations, 0);
+    EXPECT_EQ(counter("state_stream_event"), 0);
+    EXPECT_EQ(invalidations, 1);  // the one refresh every opened stream asks for
     platform.http.streamData(third, "event: state\n\n");
     platform.loop.advance(1s);
-    EXPECT_EQ(invalidations, 1);
+    EXPECT_EQ(counter("state_stream_event"), 1);
+    EXPECT_EQ(invalidations, 2);
 
     // The current stream's end is still noticed, after the first delay.
     platform.http.streamEnd(third);
