@@ -9,6 +9,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/LaunchConfiguration.h"
 #include "app/RuntimeDiagnostics.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
@@ -90,8 +91,15 @@ int main(int argc, char** argv) {
         }
         instance.emplace(QString::fromStdString(runtimeDir->path.string()),
                          QtSingleInstance::defaultDisplay());
-        if (!instance->claim()) {
-            // The running Corvix has been asked to open its menu instead.
+        // The hub's own start takes the place of a running copy; any other start opens the
+        // running copy's menu instead.
+        const bool startedByHub = LaunchConfiguration::parentPid(environment) > 0;
+        if (!instance->claim(startedByHub)) {
+            if (startedByHub) {
+                std::fprintf(stderr, "%s: the running Corvix did not hand over; ending\n",
+                             program.c_str());
+                return 1;
+            }
             return 0;
         }
     }
@@ -99,6 +107,8 @@ int main(int argc, char** argv) {
     QtServices qt;
     if (instance) {
         instance->setOnActivate([&qt] { qt.statusBar.openFirstMenu(); });
+        // A newer start of the hub's takes over: end without ending the hub (unlike Quit).
+        instance->setOnHandOver([&qt] { qt.application.terminate(); });
     }
     JsonFileUserDefaults defaults(JsonFileUserDefaults::defaultPath(environment));
     CurlHttpClient http(qt.runLoop);

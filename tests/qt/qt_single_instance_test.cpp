@@ -15,9 +15,9 @@ namespace corvix {
 namespace {
 
 // Runs `second.claim()` on another thread while this one serves the first instance's socket.
-bool claimWhileServing(QtSingleInstance& second) {
+bool claimWhileServing(QtSingleInstance& second, bool takeOver = false) {
     std::atomic<int> result{-1};
-    std::thread starter([&] { result = second.claim() ? 1 : 0; });
+    std::thread starter([&] { result = second.claim(takeOver) ? 1 : 0; });
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -26,7 +26,7 @@ bool claimWhileServing(QtSingleInstance& second) {
         }
     });
     poll.start(5);
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(8000, &loop, &QEventLoop::quit);
     loop.exec();
     starter.join();
     return result == 1;
@@ -49,6 +49,33 @@ TEST(QtSingleInstance, ASecondStartOnTheSameDisplayAsksTheFirstToComeForward) {
     // Another display is another desktop session: its own icon.
     QtSingleInstance elsewhere(dir.path(), ":8");
     EXPECT_TRUE(elsewhere.claim());
+}
+
+TEST(QtSingleInstance, TheHubsStartTakesOverFromACopyStartedBeforeIt) {
+    testing::app();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // An autostarted copy runs first.
+    QtSingleInstance autostarted(dir.path(), ":6");
+    ASSERT_TRUE(autostarted.claim());
+    int activations = 0;
+    int handOvers = 0;
+    autostarted.setOnActivate([&] { ++activations; });
+    autostarted.setOnHandOver([&] {
+        ++handOvers;
+        autostarted.release();  // what the end of its process does
+    });
+
+    // The hub starts its own: the running copy hands over, the hub's runs.
+    QtSingleInstance hubs(dir.path(), ":6");
+    EXPECT_TRUE(claimWhileServing(hubs, true));
+    EXPECT_EQ(handOvers, 1);
+    EXPECT_EQ(activations, 0);
+
+    // The lock is the hub's copy's now: another start does not run.
+    QtSingleInstance later(dir.path(), ":6");
+    EXPECT_FALSE(later.claim());
+    EXPECT_EQ(handOvers, 1);
 }
 
 TEST(QtSingleInstance, ALockLeftByAProcessThatIsGoneIsTakenOver) {
