@@ -83,6 +83,16 @@ void AppDelegate::applicationDidFinishLaunching() {
             diagnostics().event("mpris_unavailable");
         }
     }
+    if (statusItem_) {
+        // A middle click on the icon plays or pauses the music the media controls show.
+        statusItem_->setSecondaryAction(weakly([](AppDelegate& d) {
+            if (d.mprisPlayer_) {
+                MprisRequest request;
+                request.kind = MprisRequest::Kind::PlayPause;
+                d.mprisPlayer_->handle(request);
+            }
+        }));
+    }
 
     builder_ = std::make_unique<MenuBuilder>(
         kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_,

@@ -34,6 +34,15 @@ class StatusItem {
     const std::shared_ptr<Menu>& menu() const { return menu_; }
     void setMenu(std::shared_ptr<Menu> menu);
 
+    /// What a secondary click on the item does (a middle click on a panel); none by default.
+    void setSecondaryAction(std::function<void()> action) { secondaryAction_ = std::move(action); }
+    bool hasSecondaryAction() const { return static_cast<bool>(secondaryAction_); }
+    void performSecondaryAction() const {
+        if (secondaryAction_) {
+            secondaryAction_();
+        }
+    }
+
     /// The backend's hook: runs after every change.
     std::function<void()> onChange;
 
@@ -51,6 +60,7 @@ class StatusItem {
     std::string toolTip_;
     bool visible_ = true;
     std::shared_ptr<Menu> menu_;
+    std::function<void()> secondaryAction_;
 };
 
 /// Makes status items; provided by the backend.
