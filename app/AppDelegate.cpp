@@ -21,6 +21,7 @@
 #include "platform/ui/Symbols.h"
 #include "playback/LocalAudioPlayer.h"
 #include "settings/CorvixSettingsWindowController.h"
+#include "settings/TrayIconStyle.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {
@@ -142,6 +143,7 @@ void AppDelegate::setStatusItemIcon() {
     }
     statusItem_->setImage(image);
     statusItem_->setImagePosition(ImagePosition::ImageLeft);
+    statusItem_->setIconStyle(corvixTrayIconStyle());
 }
 
 void AppDelegate::startFallbackRefreshTimer() {
@@ -196,6 +198,9 @@ void AppDelegate::openSettings() {
 }
 
 void AppDelegate::settingsTogglesChanged() {
+    if (statusItem_) {
+        statusItem_->setIconStyle(corvixTrayIconStyle());
+    }
     lastStructureSignature_.reset();
     refresh(false);
     if (!corvixSectionEnabled(corvixNotchEnabledKey)) {

@@ -2,11 +2,20 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#ifdef CORVIX_QT_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
 
 #include "platform/qt/QtGraphicsContext.h"
 #include "platform/qt/QtMenuPopup.h"
@@ -61,6 +70,66 @@ bool themeIconInstalled() {
     return false;
 }
 
+/// The program's icon at `side` pixels in `tint`: the installed symbolic icon where Qt can read
+/// it (its SVG plugins), else the house symbol it is drawn after.
+QImage programIconImage(const Image& image, int side, const Color& tint) {
+    const QString name = QString::fromLatin1(kThemeIconName);
+    if (themeIconInstalled() && QIcon::hasThemeIcon(name)) {
+        QImage picture = QIcon::fromTheme(name).pixmap(QSize(side, side)).toImage();
+        if (picture.size() == QSize(side, side)) {
+            picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&picture);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(picture.rect(), toQColor(tint));
+            return picture;
+        }
+    }
+    return renderImage(image, QSize(side, side), tint);
+}
+
+/// The text colour an XEmbed tray announces for its icons (_NET_SYSTEM_TRAY_COLORS on the
+/// tray's manager window); none where the tray says nothing, or off X11.
+std::optional<QColor> xembedTrayForeground() {
+#ifdef CORVIX_QT_XCB
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return std::nullopt;
+    }
+    xcb_connection_t* connection = x11->connection();
+    auto atom = [connection](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
+            nullptr);
+        const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return value;
+    };
+    static const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0");
+    static const xcb_atom_t colors = atom("_NET_SYSTEM_TRAY_COLORS");
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const xcb_window_t tray = owner ? owner->owner : xcb_window_t(XCB_NONE);
+    std::free(owner);
+    if (tray == XCB_NONE) {
+        return std::nullopt;
+    }
+    // Twelve cardinals of 16-bit channels: the foreground first, then error, warning, success.
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, tray, colors, XCB_ATOM_CARDINAL, 0, 12),
+        nullptr);
+    std::optional<QColor> foreground;
+    if (reply && reply->format == 32 && reply->value_len >= 3) {
+        const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+        foreground =
+            QColor::fromRgba64(std::uint16_t(v[0]), std::uint16_t(v[1]), std::uint16_t(v[2]));
+    }
+    std::free(reply);
+    return foreground;
+#else
+    return std::nullopt;
+#endif
+}
+
 QString toolTipOf(const StatusItem& item) {
     return QString::fromStdString(item.toolTip().empty() ? item.title() : item.toolTip());
 }
@@ -68,9 +137,8 @@ QString toolTipOf(const StatusItem& item) {
 }  // namespace
 
 QIcon QtStatusBar::xembedIcon(const Entry& e) {
-    if (!e.iconName.isEmpty() && QIcon::hasThemeIcon(e.iconName)) {
-        return QIcon::fromTheme(e.iconName);
-    }
+    // Always the drawn pictures: an XEmbed tray does not recolour a symbolic icon, which would
+    // keep the dark of its file on a dark panel.
     QIcon icon;
     for (const QImage& picture : e.images) {
         icon.addPixmap(QPixmap::fromImage(picture));
@@ -81,23 +149,40 @@ QIcon QtStatusBar::xembedIcon(const Entry& e) {
 void QtStatusBar::refresh(Entry& e) {
     const StatusItem& item = *e.item;
     const Image* image = item.image().get();
-    // Template icons follow the panel's text colour.
-    const Color tint = Color::system(SystemColor::Label).withAlphaComponent(1);
+    QtStatusNotifierItem* sni = e.notifierItem.get();
+    // Until a watcher answers, nobody knows yet whether a panel will show the item; an XEmbed
+    // icon shown meanwhile would only blink.
+    const bool useXEmbed = !sni->available() || (!sni->isRegistered() && !sni->isRegistering());
+
+    const StatusItemIconStyle style = item.iconStyle();
+    // Template images are drawn light (white) for a dark panel and dark for a light one.
+    bool light = style == StatusItemIconStyle::Light;
+    if (style == StatusItemIconStyle::Automatic) {
+        const std::optional<QColor> trayText = useXEmbed ? xembedTrayForeground() : std::nullopt;
+        light =
+            trayText ? trayText->lightnessF() > 0.5 : Color::currentScheme() == ColorScheme::Dark;
+    }
+    const Color tint = light ? Color::white() : Color::black();
+    // The default house symbol is the program's icon. With the automatic colour, a panel that
+    // finds its symbolic variant in the icon theme draws that in the panel's own colours; a
+    // colour the user chose is the pictures' alone, which no panel recolours.
+    const QString iconName = image && isProgramIcon(*image) && themeIconInstalled() &&
+                                     style == StatusItemIconStyle::Automatic
+                                 ? QString::fromLatin1(kThemeIconName)
+                                 : QString();
     const QRgb tintRgb = toQColor(tint).rgba();
-    if (image != e.drawnImage || tintRgb != e.drawnTint) {
+    if (image != e.drawnImage || tintRgb != e.drawnTint || iconName != e.iconName) {
         e.drawnImage = image;
         e.drawnTint = tintRgb;
+        e.iconName = iconName;
         e.images.clear();
         if (image) {
+            const bool programIcon = isProgramIcon(*image);
             for (int side : kIconSides) {
-                e.images.push_back(renderImage(*image, QSize(side, side), tint));
+                e.images.push_back(programIcon ? programIconImage(*image, side, tint)
+                                               : renderImage(*image, QSize(side, side), tint));
             }
         }
-        // The default house symbol is the program's icon: a panel that finds the symbolic
-        // variant in its theme draws it in its own colours.
-        e.iconName = image && isProgramIcon(*image) && themeIconInstalled()
-                         ? QString::fromLatin1(kThemeIconName)
-                         : QString();
         if (e.icon) {
             e.icon->setIcon(xembedIcon(e));
         }
@@ -105,7 +190,6 @@ void QtStatusBar::refresh(Entry& e) {
     const QString tip = toolTipOf(item);
     const bool shown = item.isVisible() && image != nullptr;
 
-    QtStatusNotifierItem* sni = e.notifierItem.get();
     if (sni->available()) {
         sni->setIcon(e.iconName, e.images);
         const qsizetype lineEnd = tip.indexOf(QLatin1Char('\n'));
@@ -113,9 +197,6 @@ void QtStatusBar::refresh(Entry& e) {
                         lineEnd < 0 ? QString() : tip.mid(lineEnd + 1));
         sni->setActive(item.isVisible());
     }
-    // Until a watcher answers, nobody knows yet whether a panel will show the item; an XEmbed
-    // icon shown meanwhile would only blink.
-    const bool useXEmbed = !sni->available() || (!sni->isRegistered() && !sni->isRegistering());
     if (useXEmbed && shown && !e.icon) {
         // Qt's tray icon speaks StatusNotifierItem itself when a watcher exists at the moment
         // the first one is made, and then never looks again. It is made only while no watcher

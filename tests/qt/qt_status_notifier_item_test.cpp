@@ -71,6 +71,21 @@ std::vector<WirePixmap> pixmapsFrom(const QVariant& value) {
     return list;
 }
 
+/// The mean grey of the opaque pixels of a pixmap on the wire (A, R, G, B bytes); -1 for none.
+int opaqueGrey(const WirePixmap& p) {
+    long sum = 0;
+    long count = 0;
+    for (qsizetype i = 0; i + 3 < p.data.size(); i += 4) {
+        if (static_cast<unsigned char>(p.data[i]) == 255) {
+            for (int c = 1; c <= 3; ++c) {
+                sum += static_cast<unsigned char>(p.data[i + c]);
+            }
+            count += 3;
+        }
+    }
+    return count ? static_cast<int>(sum / count) : -1;
+}
+
 class QtStatusNotifierItemTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -302,7 +317,7 @@ TEST_F(QtStatusNotifierItemTest, TheEmptyDbusmenuOpensTheProgramsMenuAndAMiddleC
     EXPECT_EQ(property(QtStatusNotifierItem::kMenuPath, kMenu, "Version").toUInt(), 3u);
     EXPECT_EQ(property(QtStatusNotifierItem::kMenuPath, kMenu, "Status").toString(), "normal");
     const QString layout = gdbusCall({"--object-path", "/MenuBar", "--method",
-                                      "com.canonical.dbusmenu.GetLayout", "0", "-1", "[]"});
+                                      "com.canonical.dbusmenu.GetLayout", "--", "0", "-1", "[]"});
     if (!layout.isEmpty()) {
         EXPECT_EQ(layout.trimmed(), "(uint32 1, (0, {'children-display': <'submenu'>}, @av []))");
     }
@@ -338,6 +353,36 @@ TEST_F(QtStatusNotifierItemTest, TheEmptyDbusmenuOpensTheProgramsMenuAndAMiddleC
     call(QtStatusNotifierItem::kItemPath, kItem, "SecondaryActivate", {10, 10});
     EXPECT_TRUE(waitFor([&] { return secondary == 1; }));
     EXPECT_EQ(openPopup(*item), nullptr) << "a middle click opens no menu";
+}
+
+TEST_F(QtStatusNotifierItemTest, TheIconIsLightOnADarkDesktopAndAsTheUserChose) {
+    startWatcher();
+    const ColorScheme before = Color::currentScheme();
+    Color::setCurrentScheme(ColorScheme::Dark);
+    auto item = makeItem();
+    ASSERT_TRUE(waitFor([&] { return bar_->isOnStatusNotifierHost(*item); }));
+    auto grey = [&] {
+        const auto pixmaps = pixmapsFrom(itemProperty("IconPixmap"));
+        return pixmaps.empty() ? -1 : opaqueGrey(pixmaps[1]);
+    };
+    // Automatic on a dark desktop: white, and the symbolic icon's name for panels that
+    // recolour it themselves.
+    EXPECT_EQ(grey(), 255);
+    EXPECT_EQ(itemProperty("IconName").toString(), "os.orbelune.Corvix-symbolic");
+
+    // A colour the user chose is the pictures' alone: no name a panel would prefer to them.
+    item->setIconStyle(StatusItemIconStyle::Dark);
+    EXPECT_EQ(grey(), 0);
+    EXPECT_EQ(itemProperty("IconName").toString(), "");
+    item->setIconStyle(StatusItemIconStyle::Light);
+    EXPECT_EQ(grey(), 255);
+
+    // Automatic again, on a light desktop: dark.
+    Color::setCurrentScheme(ColorScheme::Light);
+    item->setIconStyle(StatusItemIconStyle::Automatic);
+    EXPECT_EQ(grey(), 0);
+    EXPECT_EQ(itemProperty("IconName").toString(), "os.orbelune.Corvix-symbolic");
+    Color::setCurrentScheme(before);
 }
 
 }  // namespace
