@@ -545,7 +545,9 @@ TEST_F(AppDelegateTest, AMiddleClickOnTheIconPlaysOrPausesTheMediaControlsPlayer
     };
     EXPECT_TRUE(commands().empty());
 
-    answerState(kMusicHome);  // paused
+    answerState(R"({"status":true,"data":{"rooms":[],
+        "musicPlayer":{"available":true,"activePlayer":{"id":"sp","targetId":"kitchen",
+                       "targetType":"speaker","title":"Blue Train","playback":"paused"}}}})");
     item->performSecondaryAction();
     platform.loop.runUntilIdle();
     ASSERT_EQ(commands().size(), 1u);
