@@ -21,6 +21,7 @@
 #include "platform/ui/Symbols.h"
 #include "playback/LocalAudioPlayer.h"
 #include "settings/CorvixSettingsWindowController.h"
+#include "settings/TrayIconStyle.h"
 #include "state/StateAccessors.h"
 
 namespace corvix {
@@ -85,6 +86,16 @@ void AppDelegate::applicationDidFinishLaunching() {
             diagnostics().event("mpris_unavailable");
         }
     }
+    if (statusItem_) {
+        // A middle click on the icon plays or pauses the music the media controls show.
+        statusItem_->setSecondaryAction(weakly([](AppDelegate& d) {
+            if (d.mprisPlayer_) {
+                MprisRequest request;
+                request.kind = MprisRequest::Kind::PlayPause;
+                d.mprisPlayer_->handle(request);
+            }
+        }));
+    }
 
     builder_ = std::make_unique<MenuBuilder>(
         kRowWidth, std::weak_ptr<StayOpenMenu>(menu_), *client_, sends_,
@@ -134,6 +145,7 @@ void AppDelegate::setStatusItemIcon() {
     }
     statusItem_->setImage(image);
     statusItem_->setImagePosition(ImagePosition::ImageLeft);
+    statusItem_->setIconStyle(corvixTrayIconStyle());
 }
 
 void AppDelegate::startFallbackRefreshTimer() {
@@ -207,6 +219,9 @@ void AppDelegate::openSettings() {
 }
 
 void AppDelegate::settingsTogglesChanged() {
+    if (statusItem_) {
+        statusItem_->setIconStyle(corvixTrayIconStyle());
+    }
     lastStructureSignature_.reset();
     refresh(false);
     if (!corvixSectionEnabled(corvixNotchEnabledKey)) {

@@ -77,7 +77,8 @@ class AppDelegate final : public ApplicationDelegate,
     void openSettings();
     void quit();
 
-    /// The settings changed a section or the notch switch: the next refresh rebuilds the menu.
+    /// The settings changed a section, the notch switch or the tray icon's colour: the icon
+    /// follows at once, the next refresh rebuilds the menu.
     void settingsTogglesChanged();
 
   private:

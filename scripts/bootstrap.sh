@@ -8,6 +8,8 @@ packages=(
     libboost-json1.81-dev libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-multimedia-dev qt6-wayland libgl-dev libxcb1-dev
+    # Qt's SVG image and icon-engine plugins: the program's symbolic icon is an SVG.
+    libqt6svg6
     gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
     fonts-material-design-icons-iconfont fonts-dejavu-core
     xvfb xdotool tint2 openbox x11-utils x11-xserver-utils imagemagick curl

@@ -8,7 +8,9 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Window.h"
+#include "settings/TrayIconStyle.h"
 #include "state/Automations.h"
 
 namespace corvix {
@@ -18,6 +20,7 @@ namespace {
 constexpr double kHeaderHeight = 82;
 constexpr double kMessageHeight = 118;
 constexpr double kTogglesHeight = 194;
+constexpr double kTrayIconHeight = 40;
 constexpr double kFooterHeight = 54;
 constexpr double kRowHeight = 44;
 constexpr double kMinimumDocumentHeight = 400;
@@ -240,6 +243,7 @@ void CorvixSettingsViewController::renderMessage(std::string_view title,
     stack->addArrangedSubview(headerView());
     // The sections are local choices: they stay at hand while the hub loads or is away.
     stack->addArrangedSubview(sectionTogglesView());
+    stack->addArrangedSubview(trayIconView());
     auto separatorRow = panelView(1);
     separatorRow->addSubview(separatorView({22, 0, 316, 1}));
     stack->addArrangedSubview(separatorRow);
@@ -252,6 +256,7 @@ void CorvixSettingsViewController::renderChoices() {
     auto stack = beginContent();
     stack->addArrangedSubview(headerView());
     stack->addArrangedSubview(sectionTogglesView());
+    stack->addArrangedSubview(trayIconView());
     auto separatorRow = panelView(1);
     separatorRow->addSubview(separatorView({22, 0, 316, 1}));
     stack->addArrangedSubview(separatorRow);
@@ -334,6 +339,31 @@ std::shared_ptr<View> CorvixSettingsViewController::sectionTogglesView() {
         toggles->addSubview(box);
     }
     return toggles;
+}
+
+std::shared_ptr<View> CorvixSettingsViewController::trayIconView() {
+    auto row = panelView(kTrayIconHeight);
+    row->addSubview(makeLabel("Tray icon:", {22, 14, 80, 16},
+                              Font::system(13, FontWeight::Semibold), labelColor()));
+    // In the order of StatusItemIconStyle.
+    auto choice =
+        SegmentedControl::withLabels({"Automatic", "Light", "Dark"}, SegmentTracking::SelectOne);
+    choice->setFrame({106, 10, 232, 24});
+    choice->setSelectedSegment(static_cast<int>(corvixTrayIconStyle()));
+    choice->setAccessibilityLabel("Tray icon");
+    std::weak_ptr<SegmentedControl> weakChoice = choice;
+    choice->setTarget(retainTarget([this, weakChoice] {
+        auto control = weakChoice.lock();
+        if (!control || control->selectedSegment() < 0) {
+            return;
+        }
+        setCorvixTrayIconStyle(static_cast<StatusItemIconStyle>(control->selectedSegment()));
+        if (onTogglesChanged) {
+            onTogglesChanged();
+        }
+    }));
+    row->addSubview(choice);
+    return row;
 }
 
 std::shared_ptr<View> CorvixSettingsViewController::listView() {

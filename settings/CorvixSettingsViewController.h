@@ -87,6 +87,8 @@ class CorvixSettingsViewController final : public ViewController {
     void renderChoices();
     std::shared_ptr<View> headerView() const;
     std::shared_ptr<View> sectionTogglesView();
+    /// "Tray icon: Automatic / Light / Dark", stored in the user defaults.
+    std::shared_ptr<View> trayIconView();
     std::shared_ptr<View> listView();
     std::shared_ptr<View> messageView(std::string_view title,
                                       std::optional<std::string_view> subtitle) const;

@@ -37,4 +37,12 @@ void StatusItem::setMenu(std::shared_ptr<Menu> menu) {
     changed();
 }
 
+void StatusItem::setIconStyle(StatusItemIconStyle style) {
+    if (style == iconStyle_) {
+        return;
+    }
+    iconStyle_ = style;
+    changed();
+}
+
 }  // namespace corvix

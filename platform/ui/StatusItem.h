@@ -10,6 +10,10 @@
 
 namespace corvix {
 
+/// How a template image on the status item is coloured: for the panel it sits on (Automatic),
+/// or light or dark whatever the panel, for a panel that says nothing true of its colour.
+enum class StatusItemIconStyle { Automatic, Light, Dark };
+
 /// The program's item in the desktop's status area (tray): a button with an image and/or
 /// title, and the menu that a click opens.
 class StatusItem {
@@ -33,6 +37,17 @@ class StatusItem {
     void setVisible(bool visible);
     const std::shared_ptr<Menu>& menu() const { return menu_; }
     void setMenu(std::shared_ptr<Menu> menu);
+    StatusItemIconStyle iconStyle() const { return iconStyle_; }
+    void setIconStyle(StatusItemIconStyle style);
+
+    /// What a secondary click on the item does (a middle click on a panel); none by default.
+    void setSecondaryAction(std::function<void()> action) { secondaryAction_ = std::move(action); }
+    bool hasSecondaryAction() const { return static_cast<bool>(secondaryAction_); }
+    void performSecondaryAction() const {
+        if (secondaryAction_) {
+            secondaryAction_();
+        }
+    }
 
     /// The backend's hook: runs after every change.
     std::function<void()> onChange;
@@ -51,6 +66,8 @@ class StatusItem {
     std::string toolTip_;
     bool visible_ = true;
     std::shared_ptr<Menu> menu_;
+    StatusItemIconStyle iconStyle_ = StatusItemIconStyle::Automatic;
+    std::function<void()> secondaryAction_;
 };
 
 /// Makes status items; provided by the backend.

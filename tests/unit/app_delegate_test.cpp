@@ -602,5 +602,41 @@ TEST_F(AppDelegateTest, AMediaKeyShowsItsResultWithoutWaitingForTheClosedMenusSp
     delegate->applicationWillTerminate();  // before the test's media service goes
 }
 
+TEST_F(AppDelegateTest, AMiddleClickOnTheIconPlaysOrPausesTheMediaControlsPlayer) {
+    RecordingMprisService mpris;
+    PlatformServices services = platformServices();
+    services.mpris = &mpris;
+    installPlatformServices(services);
+    launch();
+    auto item = statusBar.items.at(0);
+    ASSERT_TRUE(item->hasSecondaryAction());
+    item->performSecondaryAction();  // nothing known to play yet: nothing sent
+    platform.loop.runUntilIdle();
+    auto commands = [&] {
+        std::vector<std::shared_ptr<FakeHttpClient::Transfer>> posts;
+        for (const auto& t : platform.http.transfers()) {
+            if (t->request.method == "POST") {
+                posts.push_back(t);
+            }
+        }
+        return posts;
+    };
+    EXPECT_TRUE(commands().empty());
+
+    answerState(R"({"status":true,"data":{"rooms":[],
+        "musicPlayer":{"available":true,"activePlayer":{"id":"sp","targetId":"kitchen",
+                       "targetType":"speaker","title":"Blue Train","playback":"paused"}}}})");
+    item->performSecondaryAction();
+    platform.loop.runUntilIdle();
+    ASSERT_EQ(commands().size(), 1u);
+    const HttpRequest& sent = commands()[0]->request;
+    EXPECT_TRUE(sent.url.ends_with("/music/command")) << sent.url;
+    EXPECT_NE(sent.body.value_or("").find(R"("action":"resume")"), std::string::npos)
+        << sent.body.value_or("");
+    EXPECT_EQ(mpris.current()->playbackStatus, MprisPlaybackStatus::Playing)
+        << "the desktop shows the click's effect at once";
+    delegate->applicationWillTerminate();  // before the test's media service goes
+}
+
 }  // namespace
 }  // namespace corvix

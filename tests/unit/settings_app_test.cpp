@@ -5,7 +5,9 @@
 #include "app/AppDelegate.h"
 #include "platform/testing/HeadlessUiServices.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/SegmentedControl.h"
 #include "settings/CorvixSettingsWindowController.h"
+#include "settings/TrayIconStyle.h"
 
 namespace corvix {
 namespace {
@@ -28,6 +30,18 @@ Button* findButton(const View& view, std::string_view title) {
             return button;
         }
         if (Button* found = findButton(*subview, title)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+SegmentedControl* findSegments(const View& view) {
+    for (const auto& subview : view.subviews()) {
+        if (auto* control = dynamic_cast<SegmentedControl*>(subview.get())) {
+            return control;
+        }
+        if (SegmentedControl* found = findSegments(*subview)) {
             return found;
         }
     }
@@ -137,6 +151,36 @@ TEST_F(SettingsAppTest, SwitchingSectionsOffRebuildsTheMenuWithoutThem) {
     EXPECT_FALSE(testing::itemTitled(*delegate->menu(), "Scenes"));
     EXPECT_FALSE(delegate->builder()->activeMusicPlayer.has_value());
     EXPECT_EQ(count("POST", "/program-choices"), 0u);
+}
+
+TEST_F(SettingsAppTest, TheTrayIconChoiceIsStoredAndRecoloursTheIconAtOnce) {
+    const auto& item = ui.statusBar.items.at(0);
+    EXPECT_EQ(item->iconStyle(), StatusItemIconStyle::Automatic) << "never chosen: automatic";
+
+    delegate->openSettings();
+    platform.loop.runUntilIdle();
+    SegmentedControl* choice = findSegments(panel());
+    ASSERT_NE(choice, nullptr);
+    ASSERT_EQ(choice->segmentCount(), 3);
+    EXPECT_EQ(choice->label(0), "Automatic");
+    EXPECT_EQ(choice->label(1), "Light");
+    EXPECT_EQ(choice->label(2), "Dark");
+    EXPECT_EQ(choice->selectedSegment(), 0);
+
+    choice->setSelectedSegment(2);
+    choice->sendAction();
+    EXPECT_EQ(platform.defaults.value(corvixTrayIconKey), std::optional<json::value>("dark"));
+    EXPECT_EQ(item->iconStyle(), StatusItemIconStyle::Dark) << "without waiting for a refresh";
+    choice->setSelectedSegment(1);
+    choice->sendAction();
+    EXPECT_EQ(item->iconStyle(), StatusItemIconStyle::Light);
+
+    // The next start reads the stored choice; a word it does not know is automatic.
+    EXPECT_EQ(corvixTrayIconStyle(platform.defaults), StatusItemIconStyle::Light);
+    platform.defaults.setValue(corvixTrayIconKey, json::value("sepia"));
+    EXPECT_EQ(corvixTrayIconStyle(platform.defaults), StatusItemIconStyle::Automatic);
+    platform.defaults.setValue(corvixTrayIconKey, json::value(true));
+    EXPECT_EQ(corvixTrayIconStyle(platform.defaults), StatusItemIconStyle::Automatic);
 }
 
 }  // namespace
