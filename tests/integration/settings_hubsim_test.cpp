@@ -62,7 +62,7 @@ class SettingsAgainstHubsimTest : public ::testing::Test {
     const View& list() const {
         auto& scroll = dynamic_cast<ScrollView&>(*panel->view()->subviews().at(0));
         auto& stack = dynamic_cast<StackView&>(*scroll.documentView()->subviews().at(0));
-        return *stack.arrangedSubviews().at(3);
+        return *stack.arrangedSubviews().at(4);  // below the toggles, the tray icon and a line
     }
     std::vector<Button*> boxes() const {
         std::vector<Button*> out;
@@ -113,7 +113,7 @@ TEST_F(SettingsAgainstHubsimTest, TheTenChoicesAreListedWithTheirFramesAndStates
     const auto rows = boxes();
     ASSERT_EQ(rows.size(), 10u);
     EXPECT_EQ(list().frame().height(), 44 * 10 + 6);
-    EXPECT_EQ(list().superview()->frame().height(), 82 + 194 + 1 + 446 + 54);
+    EXPECT_EQ(list().superview()->frame().height(), 82 + 194 + 40 + 1 + 446 + 54);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i]->frame(), Rect(22, 44.0 * double(9 - i) + 11, 24, 24));
     }
@@ -173,7 +173,7 @@ TEST_F(SettingsAgainstHubsimTest, AFailingHubGivesTheRedStatusThenTheLoadFailure
     EXPECT_EQ(panel->statusLabel()->textColor(), Color::system(SystemColor::SecondaryLabel));
     auto& scroll = dynamic_cast<ScrollView&>(*panel->view()->subviews().at(0));
     auto& stack = dynamic_cast<StackView&>(*scroll.documentView()->subviews().at(0));
-    auto* title = dynamic_cast<TextField*>(stack.arrangedSubviews().at(3)->subviews().at(0).get());
+    auto* title = dynamic_cast<TextField*>(stack.arrangedSubviews().at(4)->subviews().at(0).get());
     ASSERT_TRUE(title);
     EXPECT_EQ(title->stringValue(), "Unable to load Corvix automations");
     EXPECT_FALSE(hubSelection().count("prog-vacation"));

@@ -96,7 +96,7 @@ class SettingsPanelTest : public ::testing::Test {
         return dynamic_cast<StackView&>(*scroll->documentView()->subviews().at(0));
     }
     const View& document() const { return *stack().superview(); }
-    /// The stack's views, by their height: header 82, toggles 194, separator 1, ...
+    /// The stack's views, by their height: header 82, toggles 194, tray icon 40, separator 1, ...
     std::vector<double> stackHeights() const {
         std::vector<double> heights;
         for (const auto& v : stack().arrangedSubviews()) {
@@ -104,7 +104,7 @@ class SettingsPanelTest : public ::testing::Test {
         }
         return heights;
     }
-    const View& listView() const { return *stack().arrangedSubviews().at(3); }
+    const View& listView() const { return *stack().arrangedSubviews().at(4); }
     std::vector<Button*> listBoxes() const { return all<Button>(listView()); }
     Button* button(std::string_view title) const {
         for (auto* b : all<Button>(root())) {
@@ -129,14 +129,14 @@ class SettingsPanelTest : public ::testing::Test {
 
 TEST_F(SettingsPanelTest, LoadingThenTheListWithItsRowsFramesAndSubtitles) {
     open();
-    EXPECT_EQ(texts(root()).at(3), "Loading Corvix automations...");
+    EXPECT_EQ(texts(listView()).at(0), "Loading Corvix automations...");
     ASSERT_EQ(requests("GET").size(), 1u);
     answerLoad(kChoices);
 
-    // Header, toggles, separator, six rows, footer.
-    EXPECT_EQ(stackHeights(), (std::vector<double>{82, 194, 1, 44 * 6 + 6, 54}));
-    EXPECT_EQ(stack().frame(), Rect(0, 0, 360, 601));
-    EXPECT_EQ(document().frame().height(), 601);
+    // Header, toggles, the tray icon's choice, separator, six rows, footer.
+    EXPECT_EQ(stackHeights(), (std::vector<double>{82, 194, 40, 1, 44 * 6 + 6, 54}));
+    EXPECT_EQ(stack().frame(), Rect(0, 0, 360, 641));
+    EXPECT_EQ(document().frame().height(), 641);
     EXPECT_TRUE(document().isFlipped());
     EXPECT_EQ(listView().frame(), Rect(0, 54, 360, 270));  // above the footer
 
@@ -182,15 +182,15 @@ TEST_F(SettingsPanelTest, LoadingThenTheListWithItsRowsFramesAndSubtitles) {
 
 TEST_F(SettingsPanelTest, NoProgramsShowTheTogglesAndTheEmptyMessage) {
     open(R"({"data":{"programs":[]}})");
-    EXPECT_EQ(stackHeights(), (std::vector<double>{82, 194, 1, 118, 54}));
-    // The document is as tall as the panel when the content is shorter.
-    EXPECT_EQ(document().frame().height(), 480);
-    const auto message = texts(*stack().arrangedSubviews()[3]);
+    EXPECT_EQ(stackHeights(), (std::vector<double>{82, 194, 40, 1, 118, 54}));
+    // The content is a little taller than the panel: the document holds all of it.
+    EXPECT_EQ(document().frame().height(), 489);
+    const auto message = texts(*stack().arrangedSubviews()[4]);
     EXPECT_EQ(message, (std::vector<std::string>{
                            "No Corvix automations",
                            "Create AV flows or scenes in Orbelune OS, then choose what appears "
                            "in Corvix."}));
-    EXPECT_EQ(all<TextField>(*stack().arrangedSubviews()[3])[0]->frame(), Rect(28, 70, 304, 20));
+    EXPECT_EQ(all<TextField>(*stack().arrangedSubviews()[4])[0]->frame(), Rect(28, 70, 304, 20));
     EXPECT_TRUE(button("Music Player"));
 }
 
@@ -233,7 +233,7 @@ TEST_F(SettingsPanelTest, AFailedSaveIsShownInRedAndTheReloadShowsWhatTheHubHold
     EXPECT_EQ(status(), "Save failed. Reloading choices.");
     EXPECT_EQ(panel->statusLabel()->textColor(), Color::system(SystemColor::Red));
     // The note stays while the choices reload, and goes with the reload that finished.
-    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[4]).at(0), "Loading Corvix automations...");
     EXPECT_EQ(status(), "Save failed. Reloading choices.");
     answerLoad(kChoices);
     EXPECT_EQ(listBoxes()[2]->state(), ControlState::Off);  // the hub never took it
@@ -248,7 +248,7 @@ TEST_F(SettingsPanelTest, RefreshDuringASaveShowsLoadingAtOnceAndLoadsAfterTheSa
     listBoxes()[2]->performClick();
     button("Refresh")->performClick();
     platform.loop.runUntilIdle();
-    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[4]).at(0), "Loading Corvix automations...");
     EXPECT_EQ(status(), "Saving...");
     EXPECT_EQ(requests("GET").size(), 1u) << "no load while the save is in flight";
     // Pressed again meanwhile: still one load, after the save.
@@ -265,19 +265,19 @@ TEST_F(SettingsPanelTest, RefreshDuringASaveShowsLoadingAtOnceAndLoadsAfterTheSa
     listBoxes()[2]->performClick();
     answerSave(R"({"status":false,"message":"Hub is busy"})");
     answerLoad(R"({"status":false,"message":"Programs are unavailable"})");
-    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Unable to load Corvix automations");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[4]).at(0), "Unable to load Corvix automations");
     EXPECT_EQ(status(), "Selections save automatically.");
 }
 
 TEST_F(SettingsPanelTest, ALoadFailureShowsItsDescriptionAndRefreshRetries) {
     open();
     answerLoad(R"({"status":false,"message":"Programs are unavailable"})");
-    const auto message = texts(*stack().arrangedSubviews()[3]);
+    const auto message = texts(*stack().arrangedSubviews()[4]);
     EXPECT_EQ(message, (std::vector<std::string>{"Unable to load Corvix automations",
                                                  "Programs are unavailable"}));
     button("Refresh")->performClick();
     platform.loop.runUntilIdle();
-    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[4]).at(0), "Loading Corvix automations...");
     answerLoad(kChoices);
     EXPECT_EQ(listBoxes().size(), 6u);
 }
@@ -289,7 +289,7 @@ TEST_F(SettingsPanelTest, QuickClicksSaveInOrderEachWithTheLatestSelection) {
     listBoxes()[0]->performClick();  // prog-movie off
     ASSERT_EQ(requests("POST").size(), 1u) << "one save at a time";
     panel->refresh();  // the window opened again meanwhile
-    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[4]).at(0), "Loading Corvix automations...");
     answerSave();
     ASSERT_EQ(requests("POST").size(), 2u);
     EXPECT_EQ(bodyOf(requests("POST")[1]),
@@ -324,7 +324,7 @@ TEST_F(SettingsPanelTest, ReopeningWhileALoadIsPendingShowsNoFailure) {
     platform.loop.runUntilIdle();
     ASSERT_EQ(requests("GET").size(), 2u);
     EXPECT_TRUE(requests("GET")[0]->finished);  // cancelled
-    EXPECT_EQ(texts(*stack().arrangedSubviews()[3]).at(0), "Loading Corvix automations...");
+    EXPECT_EQ(texts(*stack().arrangedSubviews()[4]).at(0), "Loading Corvix automations...");
     answerLoad(kChoices);
     EXPECT_EQ(listBoxes().size(), 6u);
 }
