@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cctype>
 
+#include "platform/AsciiText.h"
 #include "platform/Environment.h"
 #include "platform/Json.h"
 #include "platform/PlatformServices.h"
@@ -28,7 +29,7 @@ std::string trimmedLowercase(std::string_view text) {
     }
     std::string out(text);
     for (auto& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = asciiLower(c);
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "platform/AsciiText.h"
 #include "platform/Environment.h"
 #include "platform/PlatformServices.h"
 #include "platform/RegularFile.h"
@@ -174,10 +175,7 @@ Result<HttpRequest> OrbeluneClient::makeAuthorizedRequest(std::string_view path,
     request.setHeader("Content-Type", "application/json");
     if (accept) {
         request.setHeader("Accept", *accept);
-        std::string lower = *accept;
-        for (auto& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        const std::string lower = asciiLowercased(*accept);
         if (lower.find("event-stream") != std::string::npos) {
             request.setHeader("Cache-Control", "no-cache");
         }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/AsciiText.h"
+
 namespace corvix {
 
 namespace {
@@ -78,7 +80,7 @@ void StateStreamParser::dispatchPending() {
     std::string_view name = trim(eventName_, " \t\r\n\v\f");
     event.name.reserve(name.size());
     for (char c : name) {
-        event.name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        event.name += asciiLower(c);
     }
     for (std::size_t i = 0; i < dataLines_.size(); ++i) {
         if (i > 0) {

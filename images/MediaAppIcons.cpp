@@ -8,6 +8,7 @@
 #include "images/CostLimitedImageCache.h"
 #include "images/ImageDownload.h"
 #include "images/MusicArtwork.h"
+#include "platform/AsciiText.h"
 #include "platform/Base64.h"
 #include "platform/HttpClient.h"
 
@@ -61,10 +62,7 @@ std::string trimmedLowercase(std::string_view text) {
     while (!text.empty() && isSpace(static_cast<unsigned char>(text.back()))) {
         text.remove_suffix(1);
     }
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered;
+    return asciiLowercased(text);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "menu/MenuRowSupport.h"
 #include "menu/StayOpenSlider.h"
 #include "menu/StayOpenStepper.h"
+#include "platform/AsciiText.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TextField.h"
@@ -52,7 +53,7 @@ std::string capitalized(const std::string& text) {
         if (std::isspace(static_cast<unsigned char>(c))) {
             wordStart = true;
         } else if (wordStart) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            c = asciiUpper(c);
             wordStart = false;
         }
     }

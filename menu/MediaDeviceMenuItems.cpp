@@ -19,6 +19,7 @@
 #include "menu/MediaAppGridView.h"
 #include "menu/MenuBuilder.h"
 #include "menu/MenuRowSupport.h"
+#include "platform/AsciiText.h"
 #include "platform/PlatformServices.h"
 #include "platform/RunLoop.h"
 #include "platform/Url.h"
@@ -42,9 +43,7 @@ bool isDarkAppearance() {
 }
 
 std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    return asciiLowercased(text);
 }
 
 /// The fill, hover fill and content colours of a remote button.

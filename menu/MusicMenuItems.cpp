@@ -16,6 +16,7 @@
 #include "menu/MenuBuilder.h"
 #include "menu/MenuRowSupport.h"
 #include "menu/StayOpenSlider.h"
+#include "platform/AsciiText.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Symbols.h"
@@ -78,7 +79,7 @@ std::string nextRepeatMode(const std::string& mode) {
 ShuffleLook repeatLook(const std::string& mode) {
     std::string name = mode;
     if (!name.empty()) {
-        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+        name[0] = asciiUpper(name[0]);
     }
     return {mode == "one" ? "repeat.1" : "repeat", "Repeat: " + name};
 }

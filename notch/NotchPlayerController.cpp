@@ -6,6 +6,7 @@
 #include "app/RuntimeDiagnostics.h"
 #include "controls/MusicAccent.h"
 #include "hub/OrbeluneClient.h"
+#include "platform/AsciiText.h"
 #include "platform/PlatformServices.h"
 #include "state/MusicPlayer.h"
 
@@ -18,15 +19,11 @@ RuntimeDiagnostics& diagnostics() {
 }
 
 std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    return asciiLowercased(text);
 }
 
 std::string uppered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
+    return asciiUppercased(text);
 }
 
 bool playerIsPlaying(const JsonObject& player) {

@@ -6,6 +6,7 @@
 #include "controls/MusicAccent.h"
 #include "notch/MusicSymbolImage.h"
 #include "notch/NotchColors.h"
+#include "platform/AsciiText.h"
 
 namespace corvix {
 
@@ -14,10 +15,7 @@ constexpr Color kSpotifyGreen = Color::calibratedRGB(0.11, 0.73, 0.33);
 constexpr Color kYouTubeRed = Color::calibratedRGB(0.9, 0.08, 0.08);
 
 std::string upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
+    return asciiUppercased(text);
 }
 
 std::shared_ptr<TextField> makeLabel(std::string text, Font font, Color color) {

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/AsciiText.h"
+
 namespace corvix {
 
 namespace {
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return asciiEqualIgnoringCase(a, b);
 }
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/Environment.h"
 #include "platform/RegularFile.h"
 
@@ -34,10 +35,7 @@ std::optional<bool> UserDefaults::boolean(std::string_view key) const {
         return stored->get_double() != 0;
     }
     if (stored->is_string()) {
-        std::string text(stored->get_string());
-        for (auto& c : text) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        const std::string text = asciiLowercased(stored->get_string());
         return text == "1" || text == "true" || text == "yes" || text == "on";
     }
     return false;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <unordered_set>
 
+#include "platform/AsciiText.h"
+
 namespace corvix {
 
 namespace {
@@ -30,7 +32,7 @@ std::string builderToken(std::string_view text) {
         if (c == '-' || c == ' ') {
             c = '_';
         } else {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            c = asciiLower(c);
         }
     }
     return token;

@@ -344,15 +344,4 @@ void setCorvixSection(std::string_view key, bool enabled) {
     }
 }
 
-std::string asciiLowercased(std::string_view text) {
-    std::string out(text);
-    // Not std::tolower: in a Turkish locale it leaves "I" as it is.
-    for (auto& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 }  // namespace corvix

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/Error.h"
 #include "platform/Json.h"
 
@@ -62,9 +63,6 @@ std::string fixedText(double number, int decimals);
 std::int64_t clampedInteger(double value,
                             std::int64_t low = std::numeric_limits<std::int64_t>::min(),
                             std::int64_t high = std::numeric_limits<std::int64_t>::max());
-
-/// `text` with its ASCII letters in lower case; the hub's words are compared this way.
-std::string asciiLowercased(std::string_view text);
 
 /// Member-reading shorthands: `string(object, "id")` reads `object["id"]`.
 inline std::string string(const JsonObject& object, std::string_view key,

@@ -14,6 +14,8 @@
 
 #ifdef __GLIBC__
 #include <malloc.h>
+
+#include "platform/AsciiText.h"
 #endif
 
 namespace corvix {
@@ -59,10 +61,7 @@ Error errorFor(CURLcode code, bool timedOut) {
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return asciiEqualIgnoringCase(a, b);
 }
 
 std::size_t bodyLimit(const HttpRequest& request) {

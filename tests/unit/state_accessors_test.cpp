@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "LocaleTestSupport.h"
+#include "hub/StateStreamParser.h"
+#include "platform/HttpClient.h"
 #include "platform/PlatformServices.h"
 #include "platform/UserDefaults.h"
 #include "state/DeviceControl.h"
@@ -187,6 +189,14 @@ TEST_P(AccessorsUnderLocale, NumbersReadAndPrintWithAPoint) {
     // Hub words compare in ASCII: Turkish lower-cases "I" to a dotless i.
     EXPECT_EQ(asciiLowercased("PLAYING"), "playing");
     EXPECT_TRUE(musicIsPlaying(parse(R"({"playback":"PLAYING"})").get_object()));
+    // So do the protocol's words: a header is found whatever its case, "PING" is a keep-alive.
+    const HttpHeaders headers{{"CONTENT-TYPE", "text/event-stream"}, {"X-MAC-CONTROL-INFO", "1"}};
+    EXPECT_EQ(headerValue(headers, "Content-Type"), "text/event-stream");
+    EXPECT_EQ(headerValue(headers, "x-mac-control-info"), "1");
+    std::vector<std::string> names;
+    StateStreamParser parser([&](const StateStreamParser::Event& e) { names.push_back(e.name); });
+    parser.feed("event: PING\n\nevent: STATE_CHANGED\n\n");
+    EXPECT_EQ(names, (std::vector<std::string>{"ping", "state_changed"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, AccessorsUnderLocale,
