@@ -125,9 +125,12 @@ std::string artworkPng(std::string_view key, int width, int height) {
             } else if (d <= hole) {
                 c = hsv(hue + 60.0, 0.5, 1.0);
             }
-            rgb[i++] = static_cast<char>(std::clamp(c.r, 0.0, 1.0) * 255.0 + 0.5);
-            rgb[i++] = static_cast<char>(std::clamp(c.g, 0.0, 1.0) * 255.0 + 0.5);
-            rgb[i++] = static_cast<char>(std::clamp(c.b, 0.0, 1.0) * 255.0 + 0.5);
+            rgb[i++] = static_cast<char>(
+                static_cast<unsigned char>(std::clamp(c.r, 0.0, 1.0) * 255.0 + 0.5));
+            rgb[i++] = static_cast<char>(
+                static_cast<unsigned char>(std::clamp(c.g, 0.0, 1.0) * 255.0 + 0.5));
+            rgb[i++] = static_cast<char>(
+                static_cast<unsigned char>(std::clamp(c.b, 0.0, 1.0) * 255.0 + 0.5));
         }
     }
     return encodePng(width, height, rgb);
