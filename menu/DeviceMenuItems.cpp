@@ -657,19 +657,7 @@ std::shared_ptr<MenuItem> MenuBuilder::commandGridItem(std::string_view title,
                 return;
             }
             if (!itemId.empty()) {
-                // An item the hub refuses is told, even when it says it is unsupported.
-                client.runItem(itemId, std::nullopt, [this, weak](Result<void> result) {
-                    if (weak.expired()) {
-                        return;
-                    }
-                    if (result.ok()) {
-                        if (refresh) {
-                            refresh();
-                        }
-                    } else if (!isCancellationError(result.error())) {
-                        showError(result.error());
-                    }
-                });
+                runItemShowingEveryFailure(itemId);
             } else if (!key.empty()) {
                 runDeviceCommand(deviceId, key, JsonObject{});
             }
@@ -786,6 +774,22 @@ void MenuBuilder::runCommandInOrder(const std::string& deviceId, std::string_vie
     if (!sends.send(SendKey{deviceId, std::string(control)}, std::move(value))) {
         RuntimeDiagnostics::menuBar().count("device_command_coalesced");
     }
+}
+
+void MenuBuilder::runItemShowingEveryFailure(const std::string& itemId) {
+    // An item the hub refuses is told, even when it says it is unsupported.
+    client.runItem(itemId, std::nullopt, [this, weak = lifetime_.weak()](Result<void> result) {
+        if (weak.expired()) {
+            return;
+        }
+        if (result.ok()) {
+            if (refresh) {
+                refresh();
+            }
+        } else if (!isCancellationError(result.error())) {
+            showError(result.error());
+        }
+    });
 }
 
 }  // namespace corvix

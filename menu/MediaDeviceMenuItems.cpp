@@ -502,18 +502,7 @@ std::shared_ptr<MenuItem> MenuBuilder::mediaCommandGridItem(const ObjectList& co
                 runCommandObject(*command, *owner);
                 return;
             }
-            client.runItem(itemId, std::nullopt, [this, weak](Result<void> result) {
-                if (weak.expired()) {
-                    return;
-                }
-                if (result.ok()) {
-                    if (refresh) {
-                        refresh();
-                    }
-                } else if (!isCancellationError(result.error())) {
-                    showError(result.error());
-                }
-            });
+            runItemShowingEveryFailure(itemId);
         }));
         view->addSubview(button);
     }

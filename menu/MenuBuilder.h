@@ -281,6 +281,9 @@ class MenuBuilder {
                               const ObjectList& programs, ObjectList (*list)(const JsonObject&),
                               StayOpenMenu& parent);
     void rebuildFromCurrentState();
+    /// Runs a hub item with no desired state: a refresh after success, every failure shown
+    /// (the command grid's and the "More" grid's buttons).
+    void runItemShowingEveryFailure(const std::string& itemId);
     void finishRun(const std::string& id, const Result<void>& result);
     std::shared_ptr<ButtonTarget> retainTarget(std::function<void()> handler);
     /// `addDevice` once the device's rows know where to register their updates.

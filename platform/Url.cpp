@@ -124,10 +124,21 @@ std::string mergePaths(const Url& base, std::string_view referencePath) {
     return base.path.substr(0, slash + 1) + std::string(referencePath);
 }
 
+/// `c` as it is, or as "%" and two upper-case hex digits.
+void appendByte(std::string& out, unsigned char c, bool keep) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    if (keep) {
+        out += static_cast<char>(c);
+        return;
+    }
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+}
+
 }  // namespace
 
 std::string encodeInvalidUrlCharacters(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     const auto authority = authoritySpan(text);
     const std::size_t firstHash = text.find('#');
     std::string out;
@@ -143,13 +154,7 @@ std::string encodeInvalidUrlCharacters(std::string_view text) {
             // Only an IP literal host is written in brackets.
             keep = authority && i >= authority->first && i < authority->second;
         }
-        if (keep) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        }
+        appendByte(out, c, keep);
     }
     return out;
 }
@@ -322,7 +327,6 @@ std::string percentEncodePathSegment(std::string_view segment) {
     if (segment == "..") {
         return "%2E%2E";
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(segment.size());
     for (unsigned char c : segment) {
@@ -349,13 +353,7 @@ std::string percentEncodePathSegment(std::string_view segment) {
             default:
                 break;
         }
-        if (allowed) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        }
+        appendByte(out, c, allowed);
     }
     return out;
 }
